@@ -45,3 +45,29 @@ function(qvx_add_test name)
     ENVIRONMENT "QVX_BUILD_DIR=${CMAKE_BINARY_DIR}"
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()
+
+# qvx_add_benchmark(<name> SOURCES ... [LIBS ...]): Google Benchmark program,
+# native release builds only; not registered with ctest.
+function(qvx_add_benchmark name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT QVX_BENCH)
+    return()
+  endif()
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
+  target_compile_definitions(${name} PRIVATE
+    QVX_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QVX_SHARED_DIR="${QVX_SHARED_DIR}"
+    QVX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+endfunction()
+
+# qvx_add_fuzzer(<name> SOURCES ... [LIBS ...]): libFuzzer target, fuzz preset only.
+function(qvx_add_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT QVX_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()
