@@ -132,6 +132,7 @@ typedef struct QvEncObject *QvEncHandle;
 #define QVENC_E_ROW_TOO_SHORT (-31)     /* rowBits cannot hold the printable width at 24 bits per pixel */
 #define QVENC_E_PAGE_INCOMPLETE (-32)   /* page ended before all its printable rows arrived */
 #define QVENC_E_NULL_OUT_HANDLE (-33)   /* QvEncInit without a place for the handle */
+#define QVENC_E_INTERNAL (-34)          /* unexpected failure inside the encoder (e.g. out of memory) */
 /* Job state (printer class). */
 #define QVENC_E_JOB_NULL_SETTINGS (-1001)
 #define QVENC_E_JOB_SETTINGS_SIZE (-1002) /* settings size not 2376 */
