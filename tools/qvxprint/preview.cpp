@@ -1,0 +1,51 @@
+#include "preview.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "encoder_host.h"
+
+extern char** environ;
+
+namespace qvx::print {
+namespace {
+
+std::string FindDecoder(const std::string& given) {
+  if (!given.empty()) return given;
+  const std::filesystem::path beside = std::filesystem::path(ExecutableDir()) / "qvxdecode";
+  std::error_code ec;
+  if (std::filesystem::exists(beside, ec)) return beside.string();
+  return "qvxdecode";
+}
+
+}  // namespace
+
+void WritePreviews(const std::string& streamPath, const std::string& dir, const std::string& decoder) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) throw PreviewError(dir + ": cannot create the preview folder: " + ec.message());
+
+  const std::string program = FindDecoder(decoder);
+  std::vector<std::string> args = {program, streamPath, "--preview", dir};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (rc != 0) throw PreviewError("cannot run the decoder " + program + ": " + std::strerror(rc));
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) throw PreviewError("lost the decoder " + program + ": " + std::strerror(errno));
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    throw PreviewError("the decoder could not preview " + streamPath + " (" + program + " exit status " +
+                       std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)) + ")");
+  }
+}
+
+}  // namespace qvx::print
