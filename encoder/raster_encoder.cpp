@@ -156,10 +156,13 @@ int32_t RasterEncoder::PageData(const void* settings, uint32_t settingsSize,
   const bool newDocument = !(flags_ & kDocumentStarted) || info->documentId != documentId_;
   const bool newPage = newDocument || info->pageId != pageId_;
 
+  // A page cut short is reported, but the next one still starts cleanly.
+  bool shortPage = false;
   if (newDocument || newPage) {
     if ((flags_ & kDocumentStarted) && (flags_ & kPageOpen)) {
       int32_t status = EndOpenPage();
-      if (status < 0) return status;
+      shortPage = status == QVENC_E_PAGE_INCOMPLETE;
+      if (status < 0 && !shortPage) return status;
     }
     int32_t status = UpdateJobState(settings, settingsSize, *info);
     if (status < 0) return status;
@@ -183,7 +186,8 @@ int32_t RasterEncoder::PageData(const void* settings, uint32_t settingsSize,
       if (status < 0) return status;
     }
   }
-  return BandInput(*info, static_cast<const uint8_t*>(rows));
+  int32_t status = BandInput(*info, static_cast<const uint8_t*>(rows));
+  return shortPage && status >= 0 ? QVENC_E_PAGE_INCOMPLETE : status;
 }
 
 int32_t RasterEncoder::UpdateJobState(const void* settings, uint32_t size,
