@@ -8,6 +8,7 @@
 
 #include "basic_rules.h"
 #include "platform_fake.h"
+#include "print_mode.h"
 #include "settings_defaults.h"
 
 namespace qvx::print {
@@ -186,7 +187,8 @@ JobSettings BuildJobSettings(const DescriptionImage* image, const Options& o) {
   }
   core::PrepareRenderBlock(r, platform);
 
-  job.dpi = core::PrintQualityForPreset(r.printPreset);
+  // Render at the resolution the encoder will derive from this record.
+  job.dpi = enc::ResolutionForPreset(enc::QualityPreset(r.mediaType, r.qualityCode));
   job.turn = !landscape ? Turn::None : (r.privHeaderWord & 0x200) ? Turn::Quarter : Turn::ThreeQuarters;
   job.summary = (mediaName.empty() ? "media " + std::to_string(r.mediaType) : mediaName) + ", " +
                 paperName + (landscape ? " landscape" : "") + ", " + std::to_string(job.dpi) + " dpi, " +

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
+#include <optional>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -74,6 +76,26 @@ class Progress {
   bool shown_ = false;
 };
 
+// Wall and CPU seconds spent in one part of the job.
+class Stopwatch {
+ public:
+  struct Scope {
+    explicit Scope(Stopwatch& w) : w_(w), wall_(Now(CLOCK_MONOTONIC)), cpu_(Now(CLOCK_PROCESS_CPUTIME_ID)) {}
+    ~Scope() {
+      w_.wall += Now(CLOCK_MONOTONIC) - wall_;
+      w_.cpu += Now(CLOCK_PROCESS_CPUTIME_ID) - cpu_;
+    }
+    Stopwatch& w_;
+    double wall_, cpu_;
+  };
+  static double Now(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
+  }
+  double wall = 0, cpu = 0;
+};
+
 int Fail(int code, const std::string& message) {
   std::cerr << "qvxprint: " << message << "\n";
   return code;
@@ -89,6 +111,8 @@ int Run(const Options& o) {
   EncoderLibrary encoder(o.encoder.empty() ? DefaultEncoderPath() : o.encoder);
   OutputFile out(o.output);
   Progress progress(o.progress.value_or(isatty(STDERR_FILENO) == 1));
+  Stopwatch total, rendering, encoding;
+  std::optional<Stopwatch::Scope> totalScope(std::in_place, total);
   {
     EncoderJob encoderJob(encoder, &OutputFile::WriteProc, &out);
     const int width = TenthsMmToPixels(job.paperWidth, job.dpi);
@@ -111,9 +135,14 @@ int Run(const Options& o) {
         CheckInterrupted();
         progress.Show(page + 1, pages, band + 1, bands);
         const int rows = std::min(renderer.maxRows(), height - row);
-        const uint8_t* rgb = renderer.Render(*doc, page, layout, row, rows);
+        const uint8_t* rgb = nullptr;
+        {
+          Stopwatch::Scope scope(rendering);
+          rgb = renderer.Render(*doc, page, layout, row, rows);
+        }
         info.bandRows = rows;
         try {
+          Stopwatch::Scope scope(encoding);
           encoderJob.PageData(&job.record, sizeof job.record, info, rgb);
         } catch (const EncoderError& e) {
           if (e.status() == OutputFile::kWriteFailedStatus) throw WriteError(out.failure());
@@ -123,6 +152,7 @@ int Run(const Options& o) {
     }
     CheckInterrupted();
     try {
+      Stopwatch::Scope scope(encoding);
       encoderJob.Finish();
     } catch (const EncoderError& e) {
       if (e.status() == OutputFile::kWriteFailedStatus) throw WriteError(out.failure());
@@ -132,6 +162,14 @@ int Run(const Options& o) {
   progress.Done();
   CheckInterrupted();
   out.Commit();
+  totalScope.reset();
+  if (o.timing) {
+    std::fprintf(stderr,
+                 "qvxprint timing: pages=%d dpi=%d bytes=%llu wall=%.3f cpu=%.3f render_wall=%.3f render_cpu=%.3f "
+                 "encoder_wall=%.3f encoder_cpu=%.3f\n",
+                 pages, job.dpi, static_cast<unsigned long long>(out.bytesWritten()), total.wall, total.cpu,
+                 rendering.wall, rendering.cpu, encoding.wall, encoding.cpu);
+  }
 
   if (!o.previewDir.empty()) WritePreviews(o.output, o.previewDir, o.decoder);
   return kExitOk;
@@ -170,7 +208,7 @@ int main(int argc, char** argv) {
   } catch (const WriteError& e) {
     return Fail(kExitWrite, e.what());
   } catch (const PreviewError& e) {
-    return Fail(kExitWrite, e.what());
+    return Fail(e.badStream() ? kExitEncoder : kExitWrite, e.what());
   } catch (const EncoderError& e) {
     return Fail(kExitEncoder, e.what());
   } catch (const std::bad_alloc&) {

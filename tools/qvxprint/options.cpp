@@ -135,6 +135,8 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       flag(); o.collate = true;
     } else if (arg == "--reverse") {
       flag(); o.reverse = true;
+    } else if (arg == "--timing") {
+      flag(); o.timing = true;
     } else if (arg == "--progress" || arg == "--no-progress") {
       flag(); o.progress = arg == "--progress";
     } else {
@@ -183,6 +185,7 @@ into a printer command stream.
       --decoder FILE   qvxdecode program used for previews
       --progress, --no-progress
                        progress on stderr (default: when stderr is a terminal)
+      --timing         print where the time went (rendering, encoder) on stderr
   -h, --help           this text
       --version
 

@@ -49,6 +49,7 @@ struct Options {
   bool collate = false;
   bool reverse = false;
   std::optional<bool> progress;  // default: when stderr is a terminal
+  bool timing = false;           // one line of time figures on stderr at the end
 
   bool help = false;
   bool version = false;

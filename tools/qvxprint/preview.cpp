@@ -31,7 +31,9 @@ void WritePreviews(const std::string& streamPath, const std::string& dir, const 
   if (ec) throw PreviewError(dir + ": cannot create the preview folder: " + ec.message());
 
   const std::string program = FindDecoder(decoder);
-  std::vector<std::string> args = {program, streamPath, "--preview", dir};
+  const std::filesystem::path folder(dir);
+  std::vector<std::string> args = {program, "--png", (folder / "page").string(), "--json",
+                                   (folder / "summary.json").string(), streamPath};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -41,6 +43,13 @@ void WritePreviews(const std::string& streamPath, const std::string& dir, const 
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) throw PreviewError("lost the decoder " + program + ": " + std::strerror(errno));
+  }
+  // The decoder says 1 for a stream it cannot decode: the job went wrong, not
+  // the preview.
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 1) {
+    throw PreviewError("the command stream " + streamPath + " does not decode (see " +
+                           (folder / "summary.json").string() + ")",
+                       true);
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     throw PreviewError("the decoder could not preview " + streamPath + " (" + program + " exit status " +

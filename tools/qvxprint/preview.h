@@ -9,10 +9,16 @@ namespace qvx::print {
 
 class PreviewError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit PreviewError(const std::string& message, bool badStream = false)
+      : std::runtime_error(message), badStream_(badStream) {}
+  // The decoder refused the stream itself (rather than failing to write).
+  bool badStream() const { return badStream_; }
+
+ private:
+  bool badStream_;
 };
 
-// Decodes `streamPath` into PNG pages in `dir` (created when missing) with the
+// Decodes `streamPath` into DIR/page-<n>.png and DIR/summary.json (created when missing) with the
 // qvxdecode program (`decoder`, or the one beside this tool, or PATH).
 // Throws PreviewError.
 void WritePreviews(const std::string& streamPath, const std::string& dir, const std::string& decoder);
