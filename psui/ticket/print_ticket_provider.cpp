@@ -136,7 +136,8 @@ HRESULT PrinterDefaultRecord(HANDLE printer, std::vector<uint8_t>& record) {
 
 // ------------------------------------------------------ CPrintTicketProvider
 
-CPrintTicketProvider::CPrintTicketProvider() : namespace_(kPrivateUri) {
+CPrintTicketProvider::CPrintTicketProvider(PrinterRecordSource printerRecords)
+    : printerRecords_(printerRecords), namespace_(kPrivateUri) {
   try {
     // Fixed order: every request visits the converters in this order.
     converters_.push_back(std::make_unique<CMediaSizeConverter>(namespace_.View()));
@@ -200,7 +201,7 @@ HRESULT CPrintTicketProvider::LocalRecord(ULONG size, const void* record,
     return S_OK;
   }
   std::vector<uint8_t> printerDefault;
-  HRESULT hr = PrinterDefaultRecord(printer_, printerDefault);
+  HRESULT hr = printerRecords_(printer_, printerDefault);
   if (FAILED(hr)) return hr;
   return MergeForeignRecord(printerDefault, size, record, out);
 }

@@ -26,9 +26,13 @@ HRESULT MergeForeignRecord(std::span<const uint8_t> printerDefault, ULONG incomi
 // it cannot be had.
 HRESULT PrinterDefaultRecord(HANDLE printer, std::vector<uint8_t>& record);
 
+// Where the provider gets a printer's default record from.
+using PrinterRecordSource = HRESULT (*)(HANDLE printer, std::vector<uint8_t>& record);
+
 class CPrintTicketProvider final : public IPrintTicketProvider {
  public:
-  CPrintTicketProvider();  // throws CXDException
+  // Throws CXDException.
+  explicit CPrintTicketProvider(PrinterRecordSource printerRecords = PrinterDefaultRecord);
   CPrintTicketProvider(const CPrintTicketProvider&) = delete;
   CPrintTicketProvider& operator=(const CPrintTicketProvider&) = delete;
   virtual ~CPrintTicketProvider();
@@ -59,6 +63,7 @@ class CPrintTicketProvider final : public IPrintTicketProvider {
   volatile LONG refs_ = 1;
   IID iid_ = kIidPrintTicketProvider;
   HANDLE printer_ = nullptr;
+  PrinterRecordSource printerRecords_;
   std::vector<std::unique_ptr<CFeatureConverter>> converters_;
   Bstr namespace_;
 };

@@ -1,5 +1,7 @@
 #include "schema_document.h"
 
+#include "library_state.h"
+
 #include <climits>
 #include <cstdio>
 #include <cwchar>
@@ -79,12 +81,17 @@ CSchemaDocument::CSchemaDocument(std::wstring_view rootName, std::wstring_view p
   ThrowIfFailed(doc_->setProperty(Bstr(L"SelectionLanguage").Get(), xpath.Ref()));
   ThrowIfFailed(SetSelectionNamespaces(L"psf"));
 
-  HRESULT hr = ResolvePrefix(kFrameworkUri, fw_, declarePrivate, L"psf");
-  if (SUCCEEDED(hr)) hr = ResolvePrefix(kKeywordsUri, psk_, declarePrivate, L"psk");
-  if (SUCCEEDED(hr)) hr = ResolvePrefix(kXsiUri, xsi_, declarePrivate, L"xsi");
-  if (SUCCEEDED(hr)) hr = ResolvePrefix(kXsdUri, xsd_, declarePrivate, L"xsd");
+  // The root is looked up once; every prefix is resolved against it.
+  Node root;
+  HRESULT hr = SelectNode(L"//psf:" + rootName_, root);
+  rootFound_ = hr == S_OK;
+  root_ = root;
+  if (SUCCEEDED(hr)) hr = ResolvePrefix(root.Get(), kFrameworkUri, fw_, declarePrivate, L"psf");
+  if (SUCCEEDED(hr)) hr = ResolvePrefix(root.Get(), kKeywordsUri, psk_, declarePrivate, L"psk");
+  if (SUCCEEDED(hr)) hr = ResolvePrefix(root.Get(), kXsiUri, xsi_, declarePrivate, L"xsi");
+  if (SUCCEEDED(hr)) hr = ResolvePrefix(root.Get(), kXsdUri, xsd_, declarePrivate, L"xsd");
   if (SUCCEEDED(hr)) {
-    hr = ResolvePrefix(privateUri_, priv_, declarePrivate, nullptr);
+    hr = ResolvePrefix(root.Get(), privateUri_, priv_, declarePrivate, nullptr);
     privateDeclared_ = hr == S_OK;
   }
   ThrowIfFailed(hr);
@@ -106,14 +113,12 @@ HRESULT CSchemaDocument::SetSelectionNamespaces(std::wstring_view prefix) {
   return doc_->setProperty(Bstr(L"SelectionNamespaces").Get(), v.Ref());
 }
 
-HRESULT CSchemaDocument::ResolvePrefix(std::wstring_view uri, std::wstring& prefix, bool declare,
+HRESULT CSchemaDocument::ResolvePrefix(IXMLDOMNode* root, std::wstring_view uri,
+                                       std::wstring& prefix, bool declare,
                                        const wchar_t* preferred) {
   prefix.clear();
-  Node root;
-  HRESULT hr = SelectNode(L"//psf:" + rootName_, root);
-  if (FAILED(hr)) return hr;
-  if (hr == S_FALSE) return S_FALSE;  // nothing to resolve against or declare on
-  rootFound_ = true;
+  if (!root) return S_FALSE;  // nothing to resolve against or declare on
+  HRESULT hr;
 
   ComPtr<IXMLDOMNamedNodeMap> attrs;
   hr = root->get_attributes(attrs.Put());
@@ -164,7 +169,8 @@ HRESULT CSchemaDocument::ResolvePrefix(std::wstring_view uri, std::wstring& pref
     if (p.empty()) return E_FAIL;
   }
   Element rootElement;
-  if (FAILED(hr = root.As(kIidXmlDomElement, rootElement))) return hr;
+  if (FAILED(hr = root->QueryInterface(kIidXmlDomElement, reinterpret_cast<void**>(rootElement.Put()))))
+    return hr;
   Variant value(uri);
   if (FAILED(hr = rootElement->setAttribute(Bstr(L"xmlns:" + p).Get(), value.Ref()))) return hr;
   prefix = p + L":";
@@ -172,8 +178,8 @@ HRESULT CSchemaDocument::ResolvePrefix(std::wstring_view uri, std::wstring& pref
 }
 
 HRESULT CSchemaDocument::GetRoot(Node& node) const {
-  HRESULT hr = SelectNode(L"//" + fw_ + rootName_, node);
-  return hr == S_FALSE ? kENotFound : hr;
+  node = root_;
+  return node ? S_OK : kENotFound;
 }
 
 HRESULT CSchemaDocument::SelectNode(std::wstring_view xpath, Node& node) const {
@@ -394,8 +400,8 @@ HRESULT CSchemaDocument::RemoveFeatureIn(std::wstring_view prefix, std::wstring_
     if (FAILED(hr = SelectNode(query, feature))) return hr;
     if (hr == S_FALSE) return S_OK;
     CNodeList inits, refs;
-    if (FAILED(hr = SelectNodes(L"//" + fw_ + L"ParameterInit", inits))) return hr;
     if (FAILED(hr = SelectNodes(query + L"//" + fw_ + L"ParameterRef", refs))) return hr;
+    if (refs.Size() && FAILED(hr = SelectNodes(L"//" + fw_ + L"ParameterInit", inits))) return hr;
     std::vector<std::wstring> refNames;
     for (const Node& ref : refs) {
       std::wstring n;
@@ -499,13 +505,20 @@ HRESULT CSchemaDocument::AddDisplayName(IXMLDOMElement* parent,
   return Append(parent, p.Get());
 }
 
-HRESULT CSchemaDocument::CreateFeature(std::wstring_view prefix, std::wstring_view name,
-                                       std::wstring_view displayName, Element& feature) const {
+HRESULT CSchemaDocument::CreateNamed(std::wstring_view localName, std::wstring_view prefix,
+                                     std::wstring_view name, Element& element) const {
+  element.Reset();
   std::wstring q = Qualified(prefix, name);
   if (q.empty()) return name.empty() ? E_INVALIDARG : E_FAIL;
-  HRESULT hr = CreateElement(L"Feature", feature);
+  HRESULT hr = CreateElement(localName, element);
   if (FAILED(hr)) return hr;
-  if (FAILED(hr = SetAttribute(feature.Get(), L"name", nullptr, q))) return hr;
+  return SetAttribute(element.Get(), L"name", nullptr, q);
+}
+
+HRESULT CSchemaDocument::CreateFeature(std::wstring_view prefix, std::wstring_view name,
+                                       std::wstring_view displayName, Element& feature) const {
+  HRESULT hr = CreateNamed(L"Feature", prefix, name, feature);
+  if (FAILED(hr)) return hr;
   return AddDisplayName(feature.Get(), displayName);
 }
 
@@ -572,11 +585,7 @@ HRESULT CSchemaDocument::CreateOption(std::wstring_view prefix, std::wstring_vie
 
 HRESULT CSchemaDocument::CreateProperty(std::wstring_view prefix, std::wstring_view name,
                                         Element& property) const {
-  std::wstring q = Qualified(prefix, name);
-  if (q.empty()) return name.empty() ? E_INVALIDARG : E_FAIL;
-  HRESULT hr = CreateElement(L"Property", property);
-  if (FAILED(hr)) return hr;
-  return SetAttribute(property.Get(), L"name", nullptr, q);
+  return CreateNamed(L"Property", prefix, name, property);
 }
 
 HRESULT CSchemaDocument::CreateValueProperty(std::wstring_view prefix, std::wstring_view name,
@@ -597,11 +606,7 @@ HRESULT CSchemaDocument::CreateIntegerProperty(std::wstring_view prefix, std::ws
 
 HRESULT CSchemaDocument::CreateScoredProperty(std::wstring_view prefix, std::wstring_view name,
                                               Element& sp) const {
-  std::wstring q = Qualified(prefix, name);
-  if (q.empty()) return name.empty() ? E_INVALIDARG : E_FAIL;
-  HRESULT hr = CreateElement(L"ScoredProperty", sp);
-  if (FAILED(hr)) return hr;
-  return SetAttribute(sp.Get(), L"name", nullptr, q);
+  return CreateNamed(L"ScoredProperty", prefix, name, sp);
 }
 
 HRESULT CSchemaDocument::CreateValueScoredProperty(std::wstring_view prefix,
@@ -631,28 +636,18 @@ HRESULT CSchemaDocument::AppendScoredProperty(std::wstring_view prefix, std::wst
 
 HRESULT CSchemaDocument::CreateParameterRef(std::wstring_view name, bool isPrivate,
                                             Element& ref) const {
-  std::wstring q = Qualified(isPrivate ? priv_ : psk_, name);
-  if (q.empty()) return name.empty() ? E_INVALIDARG : E_FAIL;
-  HRESULT hr = CreateElement(L"ParameterRef", ref);
-  if (FAILED(hr)) return hr;
-  return SetAttribute(ref.Get(), L"name", nullptr, q);
+  return CreateNamed(L"ParameterRef", isPrivate ? priv_ : psk_, name, ref);
 }
 
 HRESULT CSchemaDocument::CreateParameterInit(std::wstring_view prefix, std::wstring_view name,
                                              std::wstring_view xsdType,
                                              std::wstring_view valueText, Element* ref,
                                              Element& init) const {
-  std::wstring q = Qualified(prefix, name);
-  if (q.empty()) return name.empty() ? E_INVALIDARG : E_FAIL;
-  HRESULT hr = CreateElement(L"ParameterInit", init);
-  if (SUCCEEDED(hr)) hr = SetAttribute(init.Get(), L"name", nullptr, q);
+  HRESULT hr = CreateNamed(L"ParameterInit", prefix, name, init);
   Element value;
   if (SUCCEEDED(hr)) hr = CreateValue(xsdType, valueText, value);
   if (SUCCEEDED(hr)) hr = Append(init, value);
-  if (SUCCEEDED(hr) && ref) {
-    hr = CreateElement(L"ParameterRef", *ref);
-    if (SUCCEEDED(hr)) hr = SetAttribute(ref->Get(), L"name", nullptr, q);
-  }
+  if (SUCCEEDED(hr) && ref) hr = CreateNamed(L"ParameterRef", prefix, name, *ref);
   return hr;
 }
 
@@ -669,10 +664,7 @@ HRESULT CSchemaDocument::CreatePrivateIntegerParameterInit(std::wstring_view nam
 HRESULT CSchemaDocument::CreateParameterDef(
     std::wstring_view name, bool isPrivate, std::wstring_view displayName,
     const std::vector<ParameterDefChild>& children, Element& def) const {
-  std::wstring q = Qualified(isPrivate ? priv_ : psk_, name);
-  if (q.empty()) return name.empty() ? E_INVALIDARG : E_FAIL;
-  HRESULT hr = CreateElement(L"ParameterDef", def);
-  if (SUCCEEDED(hr)) hr = SetAttribute(def.Get(), L"name", nullptr, q);
+  HRESULT hr = CreateNamed(L"ParameterDef", isPrivate ? priv_ : psk_, name, def);
   for (const auto& [property, type, text] : children) {
     Element p;
     if (SUCCEEDED(hr)) hr = CreateFrameworkValueProperty(property, type, text, p);
@@ -716,7 +708,7 @@ HRESULT CSchemaDocument::CreateStringParameterDef(std::wstring_view name, bool i
 // ------------------------------------------------------------------ strings
 
 std::wstring LoadDisplayString(UINT id, bool stripMnemonic) {
-  HMODULE lang = GetModuleHandleW(L"QVXLANG.DLL");
+  HINSTANCE lang = core::win::LanguageLibrary();
   if (!lang) return {};
   wchar_t buf[1024];
   int n = LoadStringW(lang, id, buf, 1024);

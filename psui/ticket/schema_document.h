@@ -198,11 +198,14 @@ class CSchemaDocument {
   }
 
  private:
-  HRESULT ResolvePrefix(std::wstring_view uri, std::wstring& prefix, bool declare,
-                        const wchar_t* preferred);
+  HRESULT ResolvePrefix(IXMLDOMNode* root, std::wstring_view uri, std::wstring& prefix,
+                        bool declare, const wchar_t* preferred);
   HRESULT SetSelectionNamespaces(std::wstring_view prefix);
   HRESULT RemoveFeatureIn(std::wstring_view prefix, std::wstring_view name);
   HRESULT RemoveInitIn(std::wstring_view prefix, std::wstring_view name);
+  // An element with a "name" attribute of prefix + name.
+  HRESULT CreateNamed(std::wstring_view localName, std::wstring_view prefix,
+                      std::wstring_view name, Element& element) const;
   // (property, value type, value text) of one ParameterDef child.
   using ParameterDefChild = std::tuple<std::wstring_view, std::wstring_view, std::wstring>;
   HRESULT CreateParameterDef(std::wstring_view name, bool isPrivate, std::wstring_view displayName,
@@ -219,6 +222,7 @@ class CSchemaDocument {
   bool isCapabilities_ = false;
   bool privateDeclared_ = false;
   bool rootFound_ = false;
+  Node root_;
   std::wstring fw_, psk_, xsi_, xsd_, priv_;
 };
 

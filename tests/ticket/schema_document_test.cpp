@@ -267,5 +267,78 @@ TEST(ForeignRecord, CopiesNoMoreThanThePrintersRecord) {
   EXPECT_EQ(MergeForeignRecord(std::span<const uint8_t>(), 0, nullptr, out), E_INVALIDARG);
 }
 
+// The provider with a printer whose default record is the one above.
+HRESULT FakePrinterRecords(HANDLE printer, std::vector<uint8_t>& record) {
+  if (printer != reinterpret_cast<HANDLE>(0x5150)) return E_INVALIDARG;
+  SettingsRecord r = OwnRecord();
+  r.mediaType = 1;  // Inkjet
+  r.customWidth = 1234;
+  record.assign(reinterpret_cast<uint8_t*>(&r), reinterpret_cast<uint8_t*>(&r) + sizeof r);
+  return S_OK;
+}
+
+class ForeignProvider : public DocumentLayer {
+ protected:
+  void SetUp() override {
+    DocumentLayer::SetUp();
+    provider_ = ComPtr<IPrintTicketProvider>::Attach(new CPrintTicketProvider(FakePrinterRecords));
+    ShimOptions options;
+    DWORD flags;
+    INT count;
+    BSTR* namespaces;
+    ASSERT_EQ(provider_->BindPrinter(reinterpret_cast<HANDLE>(0x5150), 1, &options, &flags, &count,
+                                     &namespaces),
+              S_OK);
+  }
+  void TearDown() override {
+    provider_.Reset();
+    DocumentLayer::TearDown();
+  }
+  ComPtr<IPrintTicketProvider> provider_;
+};
+
+TEST_F(ForeignProvider, ApplicationRecordsGainThePrintersPrivatePart) {
+  struct Case {
+    ULONG size;
+    uint16_t dmSize;
+  } cases[] = {{220, 220}, {400, 300}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> in(c.size, 0);
+    DevModeW dm{};
+    dm.dmSpecVersion = 0x0401;
+    dm.dmSize = c.dmSize;
+    dm.dmPaperSize = 9;
+    dm.dmOrientation = 2;
+    std::memcpy(in.data(), &dm, sizeof dm);
+    in[219] = 0x77;  // last byte of the public part
+    std::fill(in.begin() + 220, in.end(), 0xAB);  // another driver's private bytes
+
+    Doc ticket = ParseXml(TicketXml(L""));
+    ULONG cb = 0;
+    DEVMODEW* out = nullptr;
+    ASSERT_EQ(provider_->ConvertPrintTicketToDevMode(ticket.Get(), c.size,
+                                                     reinterpret_cast<DEVMODEW*>(in.data()), &cb, &out),
+              S_OK);
+    ASSERT_EQ(cb, kRecordSize);
+    SettingsRecord r;
+    std::memcpy(&r, out, sizeof r);
+    CoTaskMemFree(out);
+    EXPECT_EQ(r.dm.dmSize, kPublicSize);
+    EXPECT_EQ(r.dm.dmDriverExtra, kPrivateSize);
+    EXPECT_EQ(r.dm.dmDriverVersion, kTicketDriverVersion);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(&r)[219], 0x77);
+    EXPECT_EQ(r.signature, kSignature) << "private part not the printer's";
+    EXPECT_EQ(r.customWidth, 1234);
+    EXPECT_EQ(r.dm.dmPaperSize, 9);
+    EXPECT_EQ(r.dm.dmOrientation, 2);
+
+    ASSERT_EQ(provider_->ConvertDevModeToPrintTicket(c.size, reinterpret_cast<DEVMODEW*>(in.data()),
+                                                     ticket.Get()),
+              S_OK);
+    EXPECT_EQ(OptionOf(ticket.Get(), L"PageMediaSize"), L"psk:ISOA4");
+    EXPECT_EQ(OptionOf(ticket.Get(), L"PageMediaType"), L"ns0001:Inkjet");
+  }
+}
+
 }  // namespace
 }  // namespace qvx::ticket::test
