@@ -28,6 +28,12 @@ class BlockBuilder {
     return offset;
   }
 
+  // Records start on 8-byte boundaries; texts leave 4-byte ones.
+  size_t ReserveRecord(size_t size) {
+    if (bytes_.size() % 8 != 0) Reserve(8 - bytes_.size() % 8);
+    return Reserve(size);
+  }
+
   template <class T>
   void Store(size_t offset, const T& value) {
     std::memcpy(bytes_.data() + offset, &value, sizeof(T));
@@ -141,7 +147,7 @@ bool Resolve(const FeatureList& list, const char* feature, const char* option, u
 }
 
 void WriteOption(BlockBuilder& b, const ParsedFeature& feature, ParsedOption& o, size_t& previousNextField) {
-  const size_t offset = b.Reserve(feature.optionSize);
+  const size_t offset = b.ReserveRecord(feature.optionSize);
   b.Store(previousNextField, static_cast<uint64_t>(offset));
   previousNextField = offset + offsetof(OptionRecord, next);
 
@@ -273,7 +279,7 @@ DescriptionImagePtr Compile(ParseContext& c, const std::filesystem::path& path) 
   size_t previousNext = offsetof(DescriptionImage, firstFeature);
   for (size_t i = 0; i < list.ordered.size(); ++i) {
     ParsedFeature& f = *list.ordered[i];
-    const size_t offset = b.Reserve(sizeof(FeatureRecord));
+    const size_t offset = b.ReserveRecord(sizeof(FeatureRecord));
     if (previousNext == offsetof(DescriptionImage, firstFeature)) header.firstFeature = Ref<FeatureRecord>(offset);
     else b.Store(previousNext, static_cast<uint64_t>(offset));
     previousNext = offset + offsetof(FeatureRecord, next);
@@ -296,7 +302,7 @@ DescriptionImagePtr Compile(ParseContext& c, const std::filesystem::path& path) 
 
   previousNext = offsetof(DescriptionImage, firstFont);
   for (const ParsedFont* font = c.firstFont; font; font = font->next) {
-    const size_t offset = b.Reserve(sizeof(FontRecord));
+    const size_t offset = b.ReserveRecord(sizeof(FontRecord));
     if (previousNext == offsetof(DescriptionImage, firstFont)) header.firstFont = Ref<FontRecord>(offset);
     else b.Store(previousNext, static_cast<uint64_t>(offset));
     previousNext = offset + offsetof(FontRecord, next);

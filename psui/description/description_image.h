@@ -17,10 +17,9 @@ namespace qvx {
 
 static_assert(sizeof(void*) == 8, "the description image stores 64-bit references");
 
-// Records are laid out on 4-byte boundaries (texts occupy 4-byte slots), so every
-// layout struct is packed to 4: the compiler then reads the 64-bit references
-// correctly wherever they fall.
-#pragma pack(push, 4)
+// Every record starts on an 8-byte boundary of the block (the compiler pads after
+// a 4-byte text slot when needed, and loading insists on it), so the records can
+// be read in place with their natural alignment.
 
 // A 64-bit reference: an offset in the stored block, an address once loaded.
 template <class T>
@@ -327,8 +326,6 @@ static_assert(offsetof(DescriptionImage, printRate) == 548);
 static_assert(offsetof(DescriptionImage, firstFont) == 552);
 static_assert(offsetof(DescriptionImage, orderDependencies) == 560);
 static_assert(offsetof(DescriptionImage, constraints) == 568);
-
-#pragma pack(pop)
 
 // ---------------------------------------------------------------------------
 // Building and loading

@@ -151,7 +151,7 @@ class StoredBlockChecker {
 
   bool Record(size_t field, size_t size) {
     size_t start;
-    return Claim(field, size, 4, start);
+    return Claim(field, size, 8, start);
   }
 
   // An optional text: absent, or NUL-terminated inside the block.
