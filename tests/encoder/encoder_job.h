@@ -50,6 +50,17 @@ class FaultPlatform : public Platform {
     return Platform::WriteFile(file, bytes, count);
   }
 
+  // A printer double: the spooler is not part of these tests.
+  uintptr_t OpenPrinterByName(const char16_t* name, bool withDefaults) override {
+    printerOpens.emplace_back(name, withDefaults);
+    return withDefaults && refuseFullAccess ? 0 : 0x5150;
+  }
+  bool GetPrinterInfo(uintptr_t, std::vector<uint8_t>& info) override {
+    info.assign(136, 0xAB);
+    return true;
+  }
+  void ClosePrinter(uintptr_t printer) override { printersClosed.push_back(printer); }
+
   std::filesystem::path SpoolFolder() const { return root_ / "Quorvel" / "PrtDrv"; }
   // Files left in the spool folder.
   int LeftOver() const {
@@ -70,6 +81,9 @@ class FaultPlatform : public Platform {
   int allocations = 0;
   int live = 0;
   int spoolFiles = 0;
+  bool refuseFullAccess = false;
+  std::vector<std::pair<std::u16string, bool>> printerOpens;
+  std::vector<uintptr_t> printersClosed;
 
  private:
   std::filesystem::path root_;

@@ -125,6 +125,28 @@ TEST_F(Lifecycle, ConfigurationCopyIsBounded) {
   EXPECT_EQ(e->config().printerName[513], 0);
 }
 
+TEST_F(Lifecycle, NamedPrinterIsOpenedWithFullAccessOrElseWithDefaults) {
+  for (bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse);
+    platform.refuseFullAccess = refuse;
+    platform.printerOpens.clear();
+    platform.printersClosed.clear();
+    QvEncConfig config{};
+    config.size = sizeof config;
+    std::memcpy(config.printerName, u"Office", 14);
+    auto encoder = std::make_unique<InkjetEncoder>(platform);
+    InkjetEncoder* e = encoder.get();
+    ASSERT_EQ(EncInitWith(std::move(encoder), &handle, &config, CaptureWrite, &capture), 0);
+    std::vector<std::pair<std::u16string, bool>> expected = {{u"Office", true}};
+    if (refuse) expected.emplace_back(u"Office", false);
+    EXPECT_EQ(platform.printerOpens, expected);
+    EXPECT_EQ(e->printerFullAccess(), !refuse);
+    EXPECT_EQ(e->printerInfo().size(), 136u);
+    EXPECT_EQ(Exit(), 0);
+    EXPECT_EQ(platform.printersClosed, std::vector<uintptr_t>{0x5150});
+  }
+}
+
 struct PageDataCase {
   const char* name;
   void (*change)(QvEncPageInfo&, uint32_t& settingsSize, bool& nullSettings);
