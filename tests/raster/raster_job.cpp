@@ -39,6 +39,22 @@ Image PhotoLike(int w, int h) {
   return im;
 }
 
+Image SmoothFields(int w, int h) {
+  Image im{w, h, std::vector<uint8_t>(size_t(w) * h * 3)};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int fx = x * 256 / w, fy = y * 256 / h;
+      int c[3] = {(fx + fy) / 2, 255 - fy, (fx * (255 - fy)) / 255};
+      const int dx = fx - 150, dy = fy - 100, d2 = dx * dx + dy * dy;
+      if (d2 < 60 * 60) c[0] = 230, c[1] = 40 + d2 / 40, c[2] = 30;  // a red disc
+      if ((fx - 60) * (fx - 60) + (fy - 190) * (fy - 190) < 40 * 40) c[0] = c[1] = c[2] = 25;
+      const uint32_t n = Hash(x, y);
+      uint8_t* p = im.Px(x, y);
+      for (int k = 0; k < 3; ++k) p[k] = uint8_t(std::clamp(c[k] + int((n >> (5 * k)) & 15) - 7, 0, 255));
+    }
+  return im;
+}
+
 Image TextLike(int w, int h) {
   Image im{w, h, std::vector<uint8_t>(size_t(w) * h * 3, 0xFF)};
   // Lines of "glyphs": short strokes 1-3 pixels wide, in a text block with margins.

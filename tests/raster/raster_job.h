@@ -122,6 +122,8 @@ inline Image Noise(int w, int h, uint32_t seed = 1) {
 // Smooth fields and soft shapes with a little texture: what a photo looks like
 // to the pipeline (few equal neighbours).
 Image PhotoLike(int w, int h);
+// Integer-only variant (same on every C library): gradients, discs, texture.
+Image SmoothFields(int w, int h);
 // Mostly white with lines of dark glyph-like strokes.
 Image TextLike(int w, int h);
 // Horizontal ramps of white to each primary and to black, in bands.

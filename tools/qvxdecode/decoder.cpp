@@ -30,6 +30,7 @@ void SetUpPage(Page& p) {
   p.wide = p.passClass >= 5;
   p.replication = p.passClass == 1 ? 4 : p.passClass == 3 ? 1 : 2;
   p.linesPerRow = p.passClass == 5 ? 2 : p.passClass == 6 ? 4 : p.passClass == 7 ? 10 : 1;
+  p.subPasses = p.passClass == 6 ? 2 : p.passClass == 7 ? 5 : 1;
   p.sourceDpi = p.passClass == 1 ? 150 : p.passClass == 2 ? 300 : 600;
   p.modeRow = -1;
   for (size_t i = 0; i < enc::kPrintModeRows; ++i) {
@@ -120,7 +121,8 @@ double Page::MeanInk(int channel, int x0, int y0, int x1, int y1) const {
       sum += Dot(channel, line, x);
       ++count;
     }
-  return count ? sum / double(count) : 0;
+  // Sub-pass lines share one halftoned line's dots between them.
+  return count ? sum * subPasses / double(count) : 0;
 }
 
 Stream DecodeStream(const uint8_t* data, size_t size) {
@@ -149,7 +151,8 @@ Stream DecodeStream(const uint8_t* data, size_t size) {
           r.pos += 1;
         } else if (need(4) && q[0] == 0x7C && q[1] == 0x01 && q[2] == 0x00 && q[3] == 0x09) {
           r.pos += 4;
-          if (!page) ++s.documents;
+          // The same sequence opens documents and pages; a page's goes on with U.
+          if (!page && !(r.Has(1) && data[r.pos] == 'U')) ++s.documents;
         } else {
           return fail(at, "unknown escape sequence");
         }

@@ -25,6 +25,7 @@ struct Page {
   bool wide = false;               // large drop worth more than one ink unit
   int replication = 1;             // dots per source pixel across
   int linesPerRow = 1;             // raster lines per source row
+  int subPasses = 1;               // raster lines sharing one halftoned line's pixels
   int sourceDpi = 600;
   raster::WeaveTables weave;
   size_t rowBytes = 0;             // w
