@@ -11,6 +11,7 @@
 
 #include "com_decls.h"
 #include "com_ptr.h"
+#include "own_record.h"
 #include "settings_record.h"
 #include "test_paths.h"
 
@@ -90,15 +91,8 @@ int main() {
       std::printf("no provider\n");
       return 1;
     }
-    SettingsRecord record;
-    std::memset(&record, 0, sizeof record);
-    record.dm.dmSpecVersion = kSpecVersion;
-    record.dm.dmDriverVersion = kDriverVersion;
-    record.dm.dmSize = kPublicSize;
-    record.dm.dmDriverExtra = kPrivateSize;
-    record.signature = kSignature;
+    SettingsRecord record = qvx::ticket::test::OwnRecord();
     record.dm.dmPaperSize = 9;
-    record.dm.dmOrientation = 1;
     record.mediaType = 1;
     record.qualityCode = -4;
     auto* dm = reinterpret_cast<DEVMODEW*>(&record);

@@ -2,7 +2,9 @@
 // foreign settings records.
 #include <climits>
 
+#include "media_size_converter.h"
 #include "print_ticket_provider.h"
+#include "resolution_converter.h"
 #include "schema_document.h"
 #include "ticket_test_support.h"
 
@@ -71,6 +73,18 @@ TEST_F(DocumentLayer, DeclaresThePrivateNamespaceUnderAFreePrefix) {
     CSchemaDocument later(L"PrintTicket", kPrivateUri, false, doc.Get());
     EXPECT_EQ(later.PrivatePrefix(), c.expected);
   }
+}
+
+TEST_F(DocumentLayer, APreferredPrefixBoundElsewhereIsNotTakenOver) {
+  Doc doc = ParseXml(std::wstring(L"<psf:PrintTicket ") + kPsf + L" xmlns:psk='urn:not-keywords' version='1'>"
+                     L"<psf:Feature name='psk:Mine'/></psf:PrintTicket>");
+  ASSERT_TRUE(doc);
+  CSchemaDocument sd(L"PrintTicket", kPrivateUri, true, doc.Get());
+  EXPECT_EQ(sd.KeywordPrefix(), L"ns0001:");
+  EXPECT_EQ(sd.XsiPrefix(), L"xsi:");
+  EXPECT_EQ(sd.PrivatePrefix(), L"ns0002:");
+  CSchemaDocument later(L"PrintTicket", L"urn:not-keywords", false, doc.Get());
+  EXPECT_EQ(later.PrivatePrefix(), L"psk:");
 }
 
 TEST_F(DocumentLayer, StripsOnlyKnownPrefixes) {
@@ -265,6 +279,33 @@ TEST(ForeignRecord, CopiesNoMoreThanThePrintersRecord) {
   EXPECT_EQ(out[319], bytes[319]);
   EXPECT_EQ(out[320], 0);
   EXPECT_EQ(MergeForeignRecord(std::span<const uint8_t>(), 0, nullptr, out), E_INVALIDARG);
+}
+
+// A record whose private part ends at an inaccessible page: a converter that
+// reads past the private size it was given faults.
+TEST_F(DocumentLayer, ConvertersReadNoFurtherThanThePrivateSizeTheyAreGiven) {
+  SYSTEM_INFO si;
+  GetSystemInfo(&si);
+  const size_t page = si.dwPageSize;
+  auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(base, nullptr);
+  DWORD old;
+  ASSERT_TRUE(VirtualProtect(base + page, page, PAGE_NOACCESS, &old));
+  const ULONG privateSize = 8;
+  uint8_t* record = base + page - kPublicSize - privateSize;
+  SettingsRecord own = OwnRecord();
+  std::memcpy(record, &own, kPublicSize + privateSize);
+
+  CMediaSizeConverter media(kPrivateUri);
+  CResolutionConverter resolution(kPrivateUri);
+  for (CFeatureConverter* c : std::initializer_list<CFeatureConverter*>{&media, &resolution}) {
+    Doc ticket = ParseXml(TicketXml(L"", std::wstring(L"xmlns:q='") + kPrivateUri + L"'"));
+    EXPECT_EQ(c->SettingsToTicket(nullptr, kPublicSize, record, privateSize, record + kPublicSize, ticket.Get()), S_OK);
+    EXPECT_EQ(c->TicketToSettings(nullptr, ticket.Get(), kPublicSize, record, privateSize, record + kPublicSize),
+              E_INVALIDARG);
+    EXPECT_EQ(c->SettingsToTicket(nullptr, kPublicSize, record, 0, record + kPublicSize, ticket.Get()), E_INVALIDARG);
+  }
+  VirtualFree(base, 0, MEM_RELEASE);
 }
 
 // The provider with a printer whose default record is the one above.

@@ -14,6 +14,7 @@
 
 #include "com_decls.h"
 #include "com_ptr.h"
+#include "own_record.h"
 #include "settings_record.h"
 
 namespace qvx::ticket::test {
@@ -113,23 +114,6 @@ inline std::wstring ScoredOf(IXMLDOMDocument2* doc, const std::wstring& feature,
 inline ULONG RefCount(IUnknown* p) {
   p->AddRef();
   return p->Release();
-}
-
-// A record of this driver with every field zero except its identity.
-inline SettingsRecord OwnRecord() {
-  SettingsRecord r;
-  std::memset(&r, 0, sizeof r);
-  r.dm.dmSpecVersion = kSpecVersion;
-  r.dm.dmDriverVersion = kDriverVersion;
-  r.dm.dmSize = kPublicSize;
-  r.dm.dmDriverExtra = kPrivateSize;
-  r.signature = kSignature;
-  r.dm.dmOrientation = 1;
-  r.dm.dmPaperSize = 1;
-  r.qualityCode = -3;
-  r.bidirectional = 1;
-  r.bidirectionalJob = 1;
-  return r;
 }
 
 }  // namespace qvx::ticket::test
