@@ -36,6 +36,49 @@ bool IsSeparator(char c) { return c == ',' || c == ' '; }
 
 }  // namespace
 
+void FillCommonFields(SettingsRecord& r) {
+  r.signature = kSignature;
+  r.privWord260 = 1;
+  r.privWord262 = 3;
+  r.compressionMode = 2;
+  r.privDword272 = 1;
+  r.privWord284 = 0x0201;
+  r.hiddenControlValue = 2;
+  r.bidirectionalJob = 1;
+  r.cmSwitch320 = 1;
+  r.cmSwitch324 = 1;
+  r.multibitMode = 1;
+  r.privDword368 = 1;
+  r.bandingSize = 500;
+  r.privSize418 = 1270;
+  r.privSize420 = 889;
+  r.headerFooterFlags = 6;
+  SetFont(r.headerFooterFont, -11, u"Arial");
+  r.headerFooterColor = 0x00FFFFFF;
+  r.renderingIntent = 256;
+  r.scalingSubMode = 1;
+  r.scaleAlignment = 3;
+  r.scaleValueA = 2963;
+  r.scaleValueB = 2963;
+  r.advancedBits = 3;
+  r.watermarkIndex = -1;  // no watermark selected
+
+  StoreText(r.helperExe, std::size(r.helperExe), kHelperExe);
+  r.blockVersion = kRenderBlockVersion;
+  r.blockSize = kRenderBlockSize;
+  r.rbByte1203 = 1;
+  r.rbWord1204 = 1;
+  r.rbWord1206 = -1;
+  r.rbWord1212 = 90;
+  SetFont(r.watermarkFont, 72, u"Arial");
+  r.watermarkRop = 0x008800C6;
+  r.headerFooterFontJob = r.headerFooterFont;
+  r.rbDword1548 = 0x00FFFFFF;
+  r.rbDword1712 = 100;
+  r.blockReady = 1;
+  r.endMarker = kEndMarker;
+}
+
 bool IsMetricCountry(Platform& platform) {
   const int code = CountryCode(platform);
   const bool letter = code == 1 || code == 2 || (code >= 50 && code <= 54) || (code >= 56 && code <= 59) ||
@@ -111,6 +154,7 @@ bool BuildDefaultSettings(SettingsRecord& r, std::u16string_view deviceName, con
                           bool metric, Platform& platform) {
   // 1. Identity.
   r = SettingsRecord{};
+  FillCommonFields(r);
   StoreText(r.dm.dmDeviceName, std::size(r.dm.dmDeviceName), deviceName);
   r.dm.dmSpecVersion = kSpecVersion;
   r.dm.dmDriverVersion = kDriverVersion;
@@ -122,8 +166,6 @@ bool BuildDefaultSettings(SettingsRecord& r, std::u16string_view deviceName, con
   r.modelTypeBits = static_cast<uint16_t>((image ? image->modelType : 0) & 0x0311);
   const auto region = platform.GetString(StringSource::Language, 2113).value_or(u"USA");
   r.region = region == u"USA" ? 1 : region == u"JPN" ? 0 : 2;
-  r.privSize418 = 1270;
-  r.privSize420 = 889;
 
   // 3. Copies and collation are offered when the print processor does them.
   const auto processor = platform.ReadRegistryString(RegistryRoot::LocalMachine,
@@ -154,7 +196,6 @@ bool BuildDefaultSettings(SettingsRecord& r, std::u16string_view deviceName, con
 
   // 5. Private header.
   r.renderBlockOffset = static_cast<uint16_t>(r.dm.dmSize + r.dm.dmDriverExtra - kRenderBlockSize);
-  r.signature = kSignature;
   r.privHeaderWord = 0x2000;
 
   // 6. Values taken from the description's option defaults.
@@ -193,66 +234,32 @@ bool BuildDefaultSettings(SettingsRecord& r, std::u16string_view deviceName, con
   r.dm.dmPaperLength = static_cast<int16_t>(r.customHeight);
 
   // 10. The rest of the settings block.
-  r.privWord260 = 1;
-  r.privWord262 = 3;
-  r.compressionMode = 2;
-  r.privDword272 = 1;
-  r.privWord284 = 0x0201;
   r.privWord286 = 0x0101;
   r.privByte288 = 1;
   r.privDword292 = 1;
-  r.hiddenControlValue = 2;
   r.printPreset = 2;
-  r.bidirectionalJob = 1;
-  r.cmSwitch320 = 1;
-  r.cmSwitch324 = 1;
-  r.multibitMode = 1;
-  r.privDword368 = 1;
-  r.bandingSize = 500;
-  r.headerFooterFlags = 6;
   const auto face = platform.GetString(StringSource::Language, 65280);
   SetFont(r.headerFooterFont, -11, face ? std::u16string_view(*face) : u"Arial");
   r.headerFooterFont.lfCharSet = 1;
-  r.headerFooterColor = 0x00FFFFFF;
   r.scalingMode = 3;
-  r.renderingIntent = 256;
   r.privByte804 = 3;
-  r.scalingSubMode = 1;
-  r.scaleAlignment = 3;
-  r.scaleValueA = 2963;
-  r.scaleValueB = 2963;
   r.fitWidth = 889;
   r.fitHeight = 1270;
   r.fitPaperSize = r.dm.dmPaperSize;
   r.fitPaperSizeTarget = r.dm.dmPaperSize;
   r.thicknessJob = r.thickness;
   r.profilesPageHidden = platform.GetString(StringSource::Language, 8109).value_or(u"ENG") == u"JPN" ? 0 : 1;
-  r.advancedBits = 3;
-  r.watermarkIndex = -1;  // no watermark selected
 
   // 11. Summary key.
   r.settingsKey = ComputeSettingsKey(r);
 
-  // 12. Print-time block.
-  StoreText(r.helperExe, std::size(r.helperExe), kHelperExe);
-  r.blockVersion = kRenderBlockVersion;
-  r.blockSize = kRenderBlockSize;
-  r.rbByte1203 = 1;
-  r.rbWord1204 = 1;
-  r.rbWord1206 = -1;
-  r.rbWord1212 = 90;
-  SetFont(r.watermarkFont, 72, u"Arial");
-  r.watermarkRop = 0x008800C6;
+  // 12. Print-time block (the fixed part is in FillCommonFields).
   r.watermarkScale = 100;
   r.headerFooterFontJob = r.headerFooterFont;
-  r.rbDword1548 = 0x00FFFFFF;
   r.fitPaperSizeJob = -1;
   r.fitPaperSizeTargetJob = -1;
-  r.rbDword1712 = 100;
   r.rbDword2124 = 1;
   StoreText(r.languageLibrary, std::size(r.languageLibrary), kLanguageLibrary);
-  r.blockReady = 1;
-  r.endMarker = kEndMarker;
   return true;
 }
 

@@ -20,6 +20,10 @@ bool IsMetricCountry(Platform& platform);
 bool BuildDefaultSettings(SettingsRecord& record, std::u16string_view deviceName,
                           const DescriptionImage* image, bool metric, Platform& platform);
 
+// The values that the default record and every preset share: the identity
+// of the private part, the fixed settings and the print-time block's frame.
+void FillCommonFields(SettingsRecord& record);
+
 // Refreshes the print-time block from the settings block and the public part,
 // and decides whether the page-processing helper is needed.
 void PrepareRenderBlock(SettingsRecord& record, Platform& platform);

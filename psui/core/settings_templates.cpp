@@ -43,12 +43,9 @@ constexpr TemplateRow kRows[kTemplateCount] = {
     {8, 9, 100, -3, -3, 0, 0, 2, 0, 3, 3, 0, 1},
 };
 
-void SetFont(LogFontW& font, int32_t height) {
-  font.lfHeight = height;
-  StoreText(font.lfFaceName, std::size(font.lfFaceName), u"Arial");
-}
-
-void FillCommon(SettingsRecord& r) {
+// What the presets add to the fields every record shares.
+void FillPresetCommon(SettingsRecord& r) {
+  FillCommonFields(r);
   r.dm.dmOrientation = 1;
   r.dm.dmCopies = 1;
   r.dm.dmDefaultSource = 7;
@@ -56,7 +53,6 @@ void FillCommon(SettingsRecord& r) {
   r.dm.dmDuplex = 1;
   r.dm.dmTTOption = 3;
 
-  r.signature = kSignature;
   r.templateBlock[0] = 0x18;
   for (size_t at : {6u, 8u, 10u, 14u}) {
     const uint16_t v = 10000;
@@ -66,55 +62,16 @@ void FillCommon(SettingsRecord& r) {
   r.docType = 2;
   r.halftone = 2;
   r.cmOption = 1;
-  r.privWord260 = 1;
-  r.privWord262 = 3;
   r.customUnitInch = 0;
   r.customWidth = 2100;
   r.customHeight = 2970;
-  r.compressionMode = 2;
-  r.privDword272 = 1;
   r.bidirectional = 1;
-  r.privWord284 = 0x0201;
-  r.hiddenControlValue = 2;
-  r.bidirectionalJob = 1;
-  r.cmSwitch320 = 1;
-  r.cmSwitch324 = 1;
   r.privDword328 = 1;
-  r.multibitMode = 1;
-  r.privDword368 = 1;
-  r.bandingSize = 500;
   r.modelTypeBits = 1;
   r.region = 1;
-  r.privSize418 = 1270;
-  r.privSize420 = 889;
-  r.headerFooterFlags = 6;
-  SetFont(r.headerFooterFont, -11);
-  r.headerFooterColor = 0x00FFFFFF;
   r.settingsKey = 0x02005001;  // the same in every preset
-  r.renderingIntent = 256;
-  r.scalingSubMode = 1;
-  r.scaleAlignment = 3;
-  r.scaleValueA = 2963;
-  r.scaleValueB = 2963;
   r.fitWidth = 2970;
   r.fitHeight = 2970;
-  r.advancedBits = 3;
-  r.watermarkIndex = -1;
-
-  StoreText(r.helperExe, std::size(r.helperExe), kHelperExe);
-  r.blockVersion = kRenderBlockVersion;
-  r.blockSize = kRenderBlockSize;
-  r.rbByte1203 = 1;
-  r.rbWord1204 = 1;
-  r.rbWord1206 = -1;
-  r.rbWord1212 = 90;
-  SetFont(r.watermarkFont, 72);
-  r.watermarkRop = 0x008800C6;
-  SetFont(r.headerFooterFontJob, -11);
-  r.rbDword1548 = 0x00FFFFFF;
-  r.rbDword1712 = 100;
-  r.blockReady = 1;
-  r.endMarker = kEndMarker;
 }
 
 }  // namespace
@@ -128,7 +85,7 @@ bool BuildSettingsTemplate(size_t index, SettingsTemplate& out) {
   StoreText(out.name, std::size(out.name), name);
 
   SettingsRecord& r = out.record;
-  FillCommon(r);
+  FillPresetCommon(r);
   r.dm.dmPaperSize = row.paperSize;
   r.dm.dmScale = row.scale;
   r.dm.dmPrintQuality = row.printQuality;
