@@ -82,21 +82,25 @@ class WinPrinter final : public Printer {
   }
 
   std::optional<DataValue> GetData(std::u16string_view name) override {
-    const std::wstring key = ToWide(name);
-    DWORD type = 0;
-    DWORD needed = 0;
-    DWORD status = GetPrinterDataW(handle_, const_cast<wchar_t*>(key.c_str()), &type, nullptr, 0, &needed);
-    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return std::nullopt;
+    std::wstring key = ToWide(name);
+    // Most values are small: one call with a buffer, a second one only when
+    // the value is larger.
     DataValue value;
-    value.type = static_cast<ValueType>(type);
-    value.bytes.resize(needed);
-    if (needed > 0) {
-      status = GetPrinterDataW(handle_, const_cast<wchar_t*>(key.c_str()), &type, value.bytes.data(), needed,
-                               &needed);
-      if (status != ERROR_SUCCESS) return std::nullopt;
-      value.bytes.resize(std::min<size_t>(needed, value.bytes.size()));
+    value.bytes.resize(256);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      DWORD type = 0;
+      DWORD needed = 0;
+      const DWORD status = GetPrinterDataW(handle_, key.data(), &type, value.bytes.data(),
+                                           static_cast<DWORD>(value.bytes.size()), &needed);
+      if (status == ERROR_SUCCESS) {
+        value.type = static_cast<ValueType>(type);
+        value.bytes.resize(std::min<size_t>(needed, value.bytes.size()));
+        return value;
+      }
+      if (status != ERROR_MORE_DATA || needed <= value.bytes.size()) return std::nullopt;
+      value.bytes.resize(needed);
     }
-    return value;
+    return std::nullopt;
   }
 
   bool SetData(std::u16string_view name, const DataValue& value) override {
