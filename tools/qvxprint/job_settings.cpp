@@ -10,6 +10,7 @@
 #include "platform_fake.h"
 #include "print_mode.h"
 #include "settings_defaults.h"
+#include "settings_merge.h"
 
 namespace qvx::print {
 namespace {
@@ -124,9 +125,13 @@ DescriptionImagePtr LoadDescription(const std::string& path) {
 
 JobSettings BuildJobSettings(const DescriptionImage* image, const Options& o) {
   JobSettings job;
-  SettingsRecord& r = job.record;
   core::FakePlatform platform;
-  core::BuildDefaultSettings(r, u"QVX", image, /*metric=*/true, platform);
+  SettingsRecord defaults{};
+  core::BuildDefaultSettings(defaults, u"QVX", image, /*metric=*/true, platform);
+  // The user's choices go into a copy, the way an application's record is
+  // made, and are then merged into the defaults as the driver merges.
+  SettingsRecord user = defaults;
+  SettingsRecord& r = user;
 
   if (o.color) r.dm.dmColor = *o.color ? 2 : 1;
   std::string mediaName = OptionNameForCode(image, kFeatureMediaType, r.mediaType);
@@ -175,6 +180,7 @@ JobSettings BuildJobSettings(const DescriptionImage* image, const Options& o) {
 
   const bool landscape = o.landscape.value_or(false);
   r.dm.dmOrientation = landscape ? 2 : 1;
+  r.dm.dmFields |= dm::kCopies | dm::kCollate | dm::kPrintQuality;
   if (o.copies) r.dm.dmCopies = static_cast<int16_t>(*o.copies);
   if (o.collate) {
     r.collateFlag = 1;
@@ -185,14 +191,19 @@ JobSettings BuildJobSettings(const DescriptionImage* image, const Options& o) {
     r.reverseOrder = 1;
     r.reverseJob = 1;
   }
-  core::PrepareRenderBlock(r, platform);
+  job.record = defaults;
+  if (!core::MergeSettings(job.record, &user, sizeof user, nullptr, image, platform)) {
+    throw DescriptionError("the driver core refused the job's settings record");
+  }
+  const SettingsRecord& merged = job.record;
 
   // Render at the resolution the encoder will derive from this record.
-  job.dpi = enc::ResolutionForPreset(enc::QualityPreset(r.mediaType, r.qualityCode));
-  job.turn = !landscape ? Turn::None : (r.privHeaderWord & 0x200) ? Turn::Quarter : Turn::ThreeQuarters;
-  job.summary = (mediaName.empty() ? "media " + std::to_string(r.mediaType) : mediaName) + ", " +
-                paperName + (landscape ? " landscape" : "") + ", " + std::to_string(job.dpi) + " dpi, " +
-                (r.dm.dmColor == 2 ? "colour" : "mono");
+  job.dpi = enc::ResolutionForPreset(enc::QualityPreset(merged.mediaType, merged.qualityCode));
+  const bool turned = merged.dm.dmOrientation == 2;
+  job.turn = !turned ? Turn::None : (merged.privHeaderWord & 0x200) ? Turn::Quarter : Turn::ThreeQuarters;
+  job.summary = (mediaName.empty() ? "media " + std::to_string(merged.mediaType) : mediaName) + ", " + paperName +
+                (turned ? " landscape" : "") + ", " + std::to_string(job.dpi) + " dpi, " +
+                (merged.dm.dmColor == 2 ? "colour" : "mono");
   return job;
 }
 

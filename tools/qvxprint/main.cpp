@@ -110,7 +110,9 @@ int Run(const Options& o) {
 
   EncoderLibrary encoder(o.encoder.empty() ? DefaultEncoderPath() : o.encoder);
   OutputFile out(o.output);
-  Progress progress(o.progress.value_or(isatty(STDERR_FILENO) == 1));
+  const bool showProgress = o.progress.value_or(isatty(STDERR_FILENO) == 1);
+  Progress progress(showProgress);
+  if (showProgress) std::fprintf(stderr, "qvxprint: %d page(s), %s\n", pages, job.summary.c_str());
   Stopwatch total, rendering, encoding;
   std::optional<Stopwatch::Scope> totalScope(std::in_place, total);
   {
