@@ -16,27 +16,31 @@ namespace {
 // Slot of a text: its length plus the terminator, rounded up to 4 bytes.
 constexpr size_t TextSlot(size_t length) { return (length + 4) & ~size_t{3}; }
 
+// Lays the block out twice: first without storage to measure it, then into the
+// zero-filled block of exactly that size. Both passes take the same steps.
 class BlockBuilder {
  public:
-  BlockBuilder() { bytes_.reserve(16 * 1024); }
+  BlockBuilder() = default;
+  BlockBuilder(uint8_t* block, size_t capacity) : data_(block), capacity_(capacity) {}
 
-  size_t Size() const { return bytes_.size(); }
+  size_t Size() const { return size_; }
+  bool Overflowed() const { return data_ && size_ > capacity_; }
 
   size_t Reserve(size_t size) {
-    const size_t offset = bytes_.size();
-    bytes_.resize(offset + size);
+    const size_t offset = size_;
+    size_ += size;
     return offset;
   }
 
   // Records start on 8-byte boundaries; texts leave 4-byte ones.
   size_t ReserveRecord(size_t size) {
-    if (bytes_.size() % 8 != 0) Reserve(8 - bytes_.size() % 8);
+    if (size_ % 8 != 0) Reserve(8 - size_ % 8);
     return Reserve(size);
   }
 
   template <class T>
   void Store(size_t offset, const T& value) {
-    std::memcpy(bytes_.data() + offset, &value, sizeof(T));
+    Copy(offset, &value, sizeof(T));
   }
 
   // A text slot; 0 (no reference) for an absent text.
@@ -44,21 +48,25 @@ class BlockBuilder {
     if (!text) return 0;
     const size_t length = std::strlen(text);
     const size_t offset = Reserve(TextSlot(length));
-    std::memcpy(bytes_.data() + offset, text, length);
+    Copy(offset, text, length);
     return offset;
   }
 
   uint64_t WideText(const std::u16string& text) {
     const size_t bytes = (text.size() + 1) * sizeof(char16_t);
     const size_t offset = Reserve((bytes + 3) & ~size_t{3});
-    std::memcpy(bytes_.data() + offset, text.data(), text.size() * sizeof(char16_t));
+    Copy(offset, text.data(), text.size() * sizeof(char16_t));
     return offset;
   }
 
-  std::vector<uint8_t>& Bytes() { return bytes_; }
-
  private:
-  std::vector<uint8_t> bytes_;
+  void Copy(size_t offset, const void* from, size_t length) {
+    if (data_ && offset <= capacity_ && length <= capacity_ - offset) std::memcpy(data_ + offset, from, length);
+  }
+
+  uint8_t* data_ = nullptr;
+  size_t capacity_ = 0;
+  size_t size_ = 0;
 };
 
 template <class T>
@@ -226,130 +234,137 @@ DescriptionImagePtr Compile(ParseContext& c, const std::filesystem::path& path) 
   if (h.freeVirtualMemory < 102400) h.freeVirtualMemory = 102400;
   if (h.maxMediaWidth == 0 && h.maxMediaHeight == 0) h.customPageSize = 0;
 
-  BlockBuilder b;
-  b.Reserve(sizeof(DescriptionImage));
-  DescriptionImage header{};
-  header.path = Ref<char16_t>(b.WideText(PathToUtf16(path)));
-  header.nickname = Ref<char>(b.Text(h.nickname));
-  header.password = Ref<char>(b.Text(h.password));
-  header.exitServer = Ref<char>(b.Text(h.exitServer));
-  header.customPageSizeInvocation = Ref<char>(b.Text(h.customPageSizeInvocation));
-  header.jclBegin = Ref<char>(b.Text(h.jclBegin));
-  header.jclEnd = Ref<char>(b.Text(h.jclEnd));
-  header.jclToPSInterpreter = Ref<char>(b.Text(h.jclToPSInterpreter));
-  header.sleepMode = Ref<char>(b.Text(h.sleepMode));
-  header.memorySize = Ref<char>(b.Text(h.memorySize));
+  const std::u16string storedPath = PathToUtf16(path);
+  // The layout, run once to measure and once to write.
+  auto layout = [&](BlockBuilder& b) {
+    b.Reserve(sizeof(DescriptionImage));
+    DescriptionImage header{};
+    header.path = Ref<char16_t>(b.WideText(storedPath));
+    header.nickname = Ref<char>(b.Text(h.nickname));
+    header.password = Ref<char>(b.Text(h.password));
+    header.exitServer = Ref<char>(b.Text(h.exitServer));
+    header.customPageSizeInvocation = Ref<char>(b.Text(h.customPageSizeInvocation));
+    header.jclBegin = Ref<char>(b.Text(h.jclBegin));
+    header.jclEnd = Ref<char>(b.Text(h.jclEnd));
+    header.jclToPSInterpreter = Ref<char>(b.Text(h.jclToPSInterpreter));
+    header.sleepMode = Ref<char>(b.Text(h.sleepMode));
+    header.memorySize = Ref<char>(b.Text(h.memorySize));
 
-  {  // order dependencies (the count is 16-bit: anything beyond is dropped)
-    const uint16_t count = static_cast<uint16_t>(c.orderCount < 0xFFFF ? c.orderCount : 0xFFFF);
-    const size_t offset = b.Reserve(sizeof(OrderDependencyTable) + count * sizeof(OrderDependencyRecord));
-    b.Store(offset, OrderDependencyTable{count, sizeof(OrderDependencyRecord)});
-    size_t at = offset + sizeof(OrderDependencyTable);
-    unsigned n = 0;
-    for (const ParsedOrderDependency* d = c.firstOrder; d && n < count; d = d->next, ++n) {
-      OrderDependencyRecord r{kDroppedRecord, 0, d->order, d->sections};
-      uint16_t feature, option;
-      if (Resolve(list, d->feature, d->option, feature, option)) {
-        r.featurePosition = feature;
-        r.optionPosition = option;
+    {  // order dependencies (the count is 16-bit: anything beyond is dropped)
+      const uint16_t count = static_cast<uint16_t>(c.orderCount < 0xFFFF ? c.orderCount : 0xFFFF);
+      const size_t offset = b.Reserve(sizeof(OrderDependencyTable) + count * sizeof(OrderDependencyRecord));
+      b.Store(offset, OrderDependencyTable{count, sizeof(OrderDependencyRecord)});
+      size_t at = offset + sizeof(OrderDependencyTable);
+      unsigned n = 0;
+      for (const ParsedOrderDependency* d = c.firstOrder; d && n < count; d = d->next, ++n) {
+        OrderDependencyRecord r{kDroppedRecord, 0, d->order, d->sections};
+        uint16_t feature, option;
+        if (Resolve(list, d->feature, d->option, feature, option)) {
+          r.featurePosition = feature;
+          r.optionPosition = option;
+        }
+        b.Store(at, r);
+        at += sizeof(r);
       }
-      b.Store(at, r);
-      at += sizeof(r);
+      header.orderDependencies = Ref<OrderDependencyTable>(offset);
     }
-    header.orderDependencies = Ref<OrderDependencyTable>(offset);
-  }
-  {  // constraints
-    const uint16_t count = static_cast<uint16_t>(c.constraintCount < 0xFFFF ? c.constraintCount : 0xFFFF);
-    const size_t offset = b.Reserve(sizeof(ConstraintTable) + count * sizeof(ConstraintRecord));
-    b.Store(offset, ConstraintTable{count, sizeof(ConstraintRecord)});
-    size_t at = offset + sizeof(ConstraintTable);
-    unsigned n = 0;
-    for (const ParsedConstraint* k = c.firstConstraint; k && n < count; k = k->next, ++n) {
-      ConstraintRecord r{kDroppedRecord, 0, 0, 0};
-      uint16_t f1, o1, f2, o2;
-      if (Resolve(list, k->feature1, k->option1, f1, o1) && Resolve(list, k->feature2, k->option2, f2, o2)) {
-        r = {f1, o1, f2, o2};
+    {  // constraints
+      const uint16_t count = static_cast<uint16_t>(c.constraintCount < 0xFFFF ? c.constraintCount : 0xFFFF);
+      const size_t offset = b.Reserve(sizeof(ConstraintTable) + count * sizeof(ConstraintRecord));
+      b.Store(offset, ConstraintTable{count, sizeof(ConstraintRecord)});
+      size_t at = offset + sizeof(ConstraintTable);
+      unsigned n = 0;
+      for (const ParsedConstraint* k = c.firstConstraint; k && n < count; k = k->next, ++n) {
+        ConstraintRecord r{kDroppedRecord, 0, 0, 0};
+        uint16_t f1, o1, f2, o2;
+        if (Resolve(list, k->feature1, k->option1, f1, o1) && Resolve(list, k->feature2, k->option2, f2, o2)) {
+          r = {f1, o1, f2, o2};
+        }
+        b.Store(at, r);
+        at += sizeof(r);
       }
-      b.Store(at, r);
-      at += sizeof(r);
+      header.constraints = Ref<ConstraintTable>(offset);
     }
-    header.constraints = Ref<ConstraintTable>(offset);
-  }
 
-  size_t previousNext = offsetof(DescriptionImage, firstFeature);
-  for (size_t i = 0; i < list.ordered.size(); ++i) {
-    ParsedFeature& f = *list.ordered[i];
-    const size_t offset = b.ReserveRecord(sizeof(FeatureRecord));
-    if (previousNext == offsetof(DescriptionImage, firstFeature)) header.firstFeature = Ref<FeatureRecord>(offset);
-    else b.Store(previousNext, static_cast<uint64_t>(offset));
-    previousNext = offset + offsetof(FeatureRecord, next);
+    size_t previousNext = offsetof(DescriptionImage, firstFeature);
+    for (size_t i = 0; i < list.ordered.size(); ++i) {
+      ParsedFeature& f = *list.ordered[i];
+      const size_t offset = b.ReserveRecord(sizeof(FeatureRecord));
+      if (previousNext == offsetof(DescriptionImage, firstFeature)) header.firstFeature = Ref<FeatureRecord>(offset);
+      else b.Store(previousNext, static_cast<uint64_t>(offset));
+      previousNext = offset + offsetof(FeatureRecord, next);
 
-    FeatureRecord record{};
-    record.nameHash = f.nameHash;
-    record.defaultValue = DefaultOf(f);
-    record.optionSize = f.optionSize;
-    record.index = f.index;
-    record.flags = f.flags;
-    record.uiType = f.uiType;
-    record.position = list.position[i];
-    record.printerFeature = f.printerFeature ? 1 : 0;
-    record.name = Ref<char>(b.Text(f.name));
-    record.translation = Ref<char>(b.Text(f.translation));
-    size_t previousOption = offset + offsetof(FeatureRecord, firstOption);
-    b.Store(offset, record);  // options then link themselves behind it
-    for (ParsedOption* o = f.firstOption; o; o = o->next) WriteOption(b, f, *o, previousOption);
-  }
+      FeatureRecord record{};
+      record.nameHash = f.nameHash;
+      record.defaultValue = DefaultOf(f);
+      record.optionSize = f.optionSize;
+      record.index = f.index;
+      record.flags = f.flags;
+      record.uiType = f.uiType;
+      record.position = list.position[i];
+      record.printerFeature = f.printerFeature ? 1 : 0;
+      record.name = Ref<char>(b.Text(f.name));
+      record.translation = Ref<char>(b.Text(f.translation));
+      size_t previousOption = offset + offsetof(FeatureRecord, firstOption);
+      b.Store(offset, record);  // options then link themselves behind it
+      for (ParsedOption* o = f.firstOption; o; o = o->next) WriteOption(b, f, *o, previousOption);
+    }
 
-  previousNext = offsetof(DescriptionImage, firstFont);
-  for (const ParsedFont* font = c.firstFont; font; font = font->next) {
-    const size_t offset = b.ReserveRecord(sizeof(FontRecord));
-    if (previousNext == offsetof(DescriptionImage, firstFont)) header.firstFont = Ref<FontRecord>(offset);
-    else b.Store(previousNext, static_cast<uint64_t>(offset));
-    previousNext = offset + offsetof(FontRecord, next);
-    FontRecord record{};
-    record.nameHash = font->nameHash;
-    record.fontId = font->fontId;
-    record.name = Ref<char>(b.Text(font->name));
-    record.value = Ref<char>(b.Text(font->value));
-    b.Store(offset, record);
-  }
+    previousNext = offsetof(DescriptionImage, firstFont);
+    for (const ParsedFont* font = c.firstFont; font; font = font->next) {
+      const size_t offset = b.ReserveRecord(sizeof(FontRecord));
+      if (previousNext == offsetof(DescriptionImage, firstFont)) header.firstFont = Ref<FontRecord>(offset);
+      else b.Store(previousNext, static_cast<uint64_t>(offset));
+      previousNext = offset + offsetof(FontRecord, next);
+      FontRecord record{};
+      record.nameHash = font->nameHash;
+      record.fontId = font->fontId;
+      record.name = Ref<char>(b.Text(font->name));
+      record.value = Ref<char>(b.Text(font->value));
+      b.Store(offset, record);
+    }
 
-  if (b.Size() > UINT32_MAX) return nullptr;
-  header.totalSize = static_cast<uint32_t>(b.Size());
-  header.formatVersion = kDescriptionFormatVersion;
-  header.stamp = c.stamp;
-  header.protocols = h.protocols;
-  header.landscapeOrientation = h.landscapeOrientation;
-  header.rasterizer = h.rasterizer;
-  header.languageEncoding = h.languageEncoding;
-  header.freeVirtualMemory = h.freeVirtualMemory;
-  header.languageLevel = h.languageLevel;
-  header.suggestedJobTimeout = h.suggestedJobTimeout;
-  header.suggestedWaitTimeout = h.suggestedWaitTimeout;
-  header.colorDevice = h.colorDevice;
-  header.printPSError = h.printPSError;
-  header.customPageSize = h.customPageSize;
-  header.hwMarginsPresent = h.hwMarginsPresent;
-  std::memcpy(header.hwMargins, h.hwMargins, sizeof(header.hwMargins));
-  std::memcpy(header.customSize, h.customSize, sizeof(header.customSize));
-  header.maxMediaWidth = h.maxMediaWidth;
-  header.maxMediaHeight = h.maxMediaHeight;
-  header.extensions = h.extensions;
-  header.resolutionKind = h.resolutionKind;
-  header.screenAngle = h.screenAngle;
-  header.screenFrequency = h.screenFrequency;
-  header.fileVersion = h.fileVersion;
-  header.printerCaps = h.printerCaps;
-  header.documentFeatureCount = static_cast<uint16_t>(list.documentCount);
-  header.printerFeatureCount = static_cast<uint16_t>(list.printerCount);
-  header.modelType = h.modelType;
-  header.printRate = h.printRate;
-  b.Store(0, header);
+    header.totalSize = static_cast<uint32_t>(b.Size());
+    header.formatVersion = kDescriptionFormatVersion;
+    header.stamp = c.stamp;
+    header.protocols = h.protocols;
+    header.landscapeOrientation = h.landscapeOrientation;
+    header.rasterizer = h.rasterizer;
+    header.languageEncoding = h.languageEncoding;
+    header.freeVirtualMemory = h.freeVirtualMemory;
+    header.languageLevel = h.languageLevel;
+    header.suggestedJobTimeout = h.suggestedJobTimeout;
+    header.suggestedWaitTimeout = h.suggestedWaitTimeout;
+    header.colorDevice = h.colorDevice;
+    header.printPSError = h.printPSError;
+    header.customPageSize = h.customPageSize;
+    header.hwMarginsPresent = h.hwMarginsPresent;
+    std::memcpy(header.hwMargins, h.hwMargins, sizeof(header.hwMargins));
+    std::memcpy(header.customSize, h.customSize, sizeof(header.customSize));
+    header.maxMediaWidth = h.maxMediaWidth;
+    header.maxMediaHeight = h.maxMediaHeight;
+    header.extensions = h.extensions;
+    header.resolutionKind = h.resolutionKind;
+    header.screenAngle = h.screenAngle;
+    header.screenFrequency = h.screenFrequency;
+    header.fileVersion = h.fileVersion;
+    header.printerCaps = h.printerCaps;
+    header.documentFeatureCount = static_cast<uint16_t>(list.documentCount);
+    header.printerFeatureCount = static_cast<uint16_t>(list.printerCount);
+    header.modelType = h.modelType;
+    header.printRate = h.printRate;
+    b.Store(0, header);
+  };
 
-  auto* block = static_cast<DescriptionImage*>(AllocateImageBlock(b.Size()));
-  if (!block) return nullptr;
-  std::memcpy(block, b.Bytes().data(), b.Size());
-  return DescriptionImagePtr(block);
+  BlockBuilder measure;
+  layout(measure);
+  if (measure.Size() > UINT32_MAX) return nullptr;
+  DescriptionImagePtr image(static_cast<DescriptionImage*>(AllocateImageBlock(measure.Size())));
+  if (!image) return nullptr;
+  BlockBuilder write(reinterpret_cast<uint8_t*>(image.get()), measure.Size());
+  layout(write);
+  if (write.Overflowed() || write.Size() != measure.Size()) return nullptr;
+  return image;
 }
 
 }  // namespace

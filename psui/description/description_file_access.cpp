@@ -97,6 +97,61 @@ bool WriteWholeFile(const std::filesystem::path& path, std::span<const uint8_t> 
 
 void* AllocateImageBlock(size_t size) noexcept { return GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size); }
 
+int64_t ReadFilePrefix(const std::filesystem::path& path, std::span<uint8_t> buffer, bool& whole) noexcept {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  size_t done = 0;
+  bool ok = true;
+  whole = false;
+  while (done < buffer.size()) {
+    DWORD read = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(buffer.size() - done, 1u << 30));
+    if (!ReadFile(file, buffer.data() + done, chunk, &read, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (read == 0) {
+      whole = true;
+      break;
+    }
+    done += read;
+  }
+  if (ok && !whole) {  // exactly full: whole only when nothing follows
+    uint8_t probe;
+    DWORD read = 0;
+    whole = ReadFile(file, &probe, 1, &read, nullptr) && read == 0;
+  }
+  CloseHandle(file);
+  return ok ? static_cast<int64_t>(done) : -1;
+}
+
+void* ReadFileIntoImageBlock(const std::filesystem::path& path, size_t maxSize, size_t& size) noexcept {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  void* block = nullptr;
+  LARGE_INTEGER length{};
+  if (GetFileSizeEx(file, &length) && length.QuadPart > 0 &&
+      static_cast<unsigned long long>(length.QuadPart) <= maxSize) {
+    size = static_cast<size_t>(length.QuadPart);
+    block = AllocateImageBlock(size);
+    size_t done = 0;
+    while (block && done < size) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
+      DWORD read = 0;
+      if (!ReadFile(file, static_cast<uint8_t*>(block) + done, chunk, &read, nullptr) || read == 0) {
+        FreeImageBlock(block);
+        block = nullptr;
+        break;
+      }
+      done += read;
+    }
+  }
+  CloseHandle(file);
+  return block;
+}
+
 void FreeImageBlock(void* block) noexcept {
   if (block) GlobalFree(block);
 }
@@ -151,6 +206,57 @@ bool WriteWholeFile(const std::filesystem::path& path, std::span<const uint8_t> 
 }
 
 void* AllocateImageBlock(size_t size) noexcept { return std::calloc(1, size); }
+
+int64_t ReadFilePrefix(const std::filesystem::path& path, std::span<uint8_t> buffer, bool& whole) noexcept {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  size_t done = 0;
+  bool ok = true;
+  whole = false;
+  while (done < buffer.size()) {
+    const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    if (n == 0) {
+      whole = true;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (ok && !whole) {
+    uint8_t probe;
+    whole = ::read(fd, &probe, 1) == 0;
+  }
+  ::close(fd);
+  return ok ? static_cast<int64_t>(done) : -1;
+}
+
+void* ReadFileIntoImageBlock(const std::filesystem::path& path, size_t maxSize, size_t& size) noexcept {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  void* block = nullptr;
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && static_cast<uint64_t>(st.st_size) <= maxSize) {
+    size = static_cast<size_t>(st.st_size);
+    block = std::malloc(size);
+    size_t done = 0;
+    while (block && done < size) {
+      const ssize_t n = ::read(fd, static_cast<uint8_t*>(block) + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {  // error, or the file shrank under us
+        std::free(block);
+        block = nullptr;
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+  ::close(fd);
+  return block;
+}
 
 void FreeImageBlock(void* block) noexcept { std::free(block); }
 

@@ -42,6 +42,15 @@ class MappedFile {
 // Creates or replaces the file (no sharing while it is written). False on failure.
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) noexcept;
 
+// Reads a whole file into a new image block (see AllocateImageBlock); null when it
+// cannot be read or is larger than maxSize. One read, no mapping: this is the
+// cache file's fast path.
+void* ReadFileIntoImageBlock(const std::filesystem::path& path, size_t maxSize, size_t& size) noexcept;
+
+// Reads the start of a file into `buffer`; returns the number of bytes read, or -1
+// when the file cannot be opened or read. `whole` tells whether that is the file.
+int64_t ReadFilePrefix(const std::filesystem::path& path, std::span<uint8_t> buffer, bool& whole) noexcept;
+
 // Zero-filled block for an image (fixed global memory on Windows); null on failure.
 void* AllocateImageBlock(size_t size) noexcept;
 void FreeImageBlock(void* block) noexcept;

@@ -4,6 +4,7 @@
 // becomes an address, every record, text and count must lie inside the block.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -23,7 +24,9 @@ namespace {
 // list runs forward (no cycles). The walk collects the reference fields to relocate.
 class StoredBlockChecker {
  public:
-  StoredBlockChecker(const uint8_t* block, size_t size) : block_(block), size_(size) {}
+  StoredBlockChecker(const uint8_t* block, size_t size) : block_(block), size_(size) {
+    references_.reserve(size / 32 + 16);
+  }
 
   bool Check() {
     if (size_ < sizeof(DescriptionImage)) return false;
@@ -196,17 +199,34 @@ class StoredBlockChecker {
 };
 
 // The number in the first double-quoted text after the first "FileVersion"; 0 when
-// there is none.
-Fixed ScanFileVersion(std::span<const uint8_t> bytes) {
+// there is none. False when the answer may lie beyond the bytes given.
+bool ScanFileVersion(std::span<const uint8_t> bytes, bool whole, Fixed& version) {
+  version = 0;
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const size_t keyword = text.find("FileVersion");
-  if (keyword == std::string_view::npos) return 0;
+  if (keyword == std::string_view::npos) return whole;
   const size_t open = text.find('"', keyword);
-  if (open == std::string_view::npos) return 0;
+  if (open == std::string_view::npos) return whole;
   const size_t close = text.find('"', open + 1);
-  if (close == std::string_view::npos) return 0;
+  if (close == std::string_view::npos) return whole;
+  if (!ParseDescriptionFixed(text.substr(open + 1, close - open - 1), version)) version = 0;
+  return true;
+}
+
+// The description's version text. Usually the first block of the file holds it,
+// which spares mapping the whole file when the cache is valid. -1 when the
+// description cannot be read.
+int64_t DescriptionFileVersion(const std::filesystem::path& path) {
+  constexpr size_t kHead = 8 * 1024;
+  std::unique_ptr<uint8_t[]> head(new uint8_t[kHead]);  // no need to clear it
+  bool whole = false;
+  const int64_t read = ReadFilePrefix(path, {head.get(), kHead}, whole);
+  if (read < 0) return -1;
   Fixed version = 0;
-  if (!ParseDescriptionFixed(text.substr(open + 1, close - open - 1), version)) return 0;
+  if (ScanFileVersion({head.get(), static_cast<size_t>(read)}, whole, version)) return version;
+  MappedFile file;
+  if (!file.Open(path)) return -1;
+  ScanFileVersion(file.Bytes(), true, version);
   return version;
 }
 
@@ -249,34 +269,34 @@ std::filesystem::path CacheFilePathFor(const std::filesystem::path& descriptionP
   return cache;
 }
 
+// The cache file's image, when it is valid for the description: its size, its
+// stored version against the description's version text, its layout, and the
+// file name it was built for.
+static DescriptionImagePtr LoadCacheFor(const std::filesystem::path& descriptionPath, Fixed version) {
+  if (version == 0) return nullptr;
+  size_t size = 0;
+  DescriptionImagePtr image(static_cast<DescriptionImage*>(
+      ReadFileIntoImageBlock(CacheFilePathFor(descriptionPath), UINT32_MAX, size)));
+  if (!image || size <= sizeof(DescriptionImage) + 32) return nullptr;
+  if (image->totalSize != size || image->fileVersion != version) return nullptr;
+  if (!RelocateImage(image.get(), size)) return nullptr;
+  const std::u16string requested = PathToUtf16(descriptionPath);
+  if (!EqualsIgnoringAsciiCase(FileNamePart(image->path.get()), FileNamePart(requested))) return nullptr;
+  return image;
+}
+
 DescriptionImagePtr LoadDescriptionImage(const std::filesystem::path& descriptionPath) {
   try {
+    const int64_t version = DescriptionFileVersion(descriptionPath);
+    if (version < 0) return nullptr;
+    if (DescriptionImagePtr cached = LoadCacheFor(descriptionPath, static_cast<Fixed>(version))) return cached;
     MappedFile description;
     if (!description.Open(descriptionPath)) return nullptr;
-    const std::filesystem::path cachePath = CacheFilePathFor(descriptionPath);
-    {
-      MappedFile cache;
-      if (cache.Open(cachePath)) {
-        const std::span<const uint8_t> bytes = cache.Bytes();
-        const Fixed version = ScanFileVersion(description.Bytes());
-        if (bytes.size() > sizeof(DescriptionImage) + 32 && version != 0) {
-          DescriptionImage stored;
-          std::memcpy(&stored, bytes.data(), sizeof(stored));
-          if (stored.totalSize == bytes.size() && stored.fileVersion == version) {
-            DescriptionImagePtr image = AdoptImageBytes(bytes);
-            if (image) {
-              const std::u16string requested = PathToUtf16(descriptionPath);
-              if (EqualsIgnoringAsciiCase(FileNamePart(image->path.get()), FileNamePart(requested)))
-                return image;
-            }
-          }
-        }
-      }
-    }
     DescriptionImagePtr image = CompileDescription(ParseDescriptionBuffer(description.Bytes()), descriptionPath);
     if (!image) return nullptr;
     const size_t size = image->totalSize;
-    WriteWholeFile(cachePath, {reinterpret_cast<const uint8_t*>(image.get()), size});  // a cache that cannot be written is not needed
+    // A cache that cannot be written only costs the next load a parse.
+    WriteWholeFile(CacheFilePathFor(descriptionPath), {reinterpret_cast<const uint8_t*>(image.get()), size});
     if (!RelocateImage(image.get(), size)) return nullptr;
     return image;
   } catch (const std::bad_alloc&) {
