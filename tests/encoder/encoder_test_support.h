@@ -103,7 +103,8 @@ inline std::vector<std::string> Tokens(const std::vector<uint8_t>& s) {
       out.push_back("T");
       i += 3330;
     } else if (at(i, kPage, sizeof kPage) && i + 51 <= s.size() && s[i + 34] == 's') {
-      out.push_back("p" + std::to_string(s[i + 35] + 1));
+      out.push_back(std::to_string(s[i + 35] + 1));
+      out.back().insert(0, 1, 'p');
       i += 51;
     } else {
       ++i;
@@ -114,7 +115,10 @@ inline std::vector<std::string> Tokens(const std::vector<uint8_t>& s) {
 
 inline std::string Join(const std::vector<std::string>& tokens) {
   std::string out;
-  for (const auto& t : tokens) out += (out.empty() ? "" : " ") + t;
+  for (const auto& t : tokens) {
+    if (!out.empty()) out += ' ';
+    out += t;
+  }
   return out;
 }
 

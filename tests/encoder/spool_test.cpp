@@ -73,6 +73,20 @@ TEST_F(Spool, EachDocumentIsReplayedWhenItEnds) {
   EXPECT_EQ(platform.LeftOver(), 0);
 }
 
+TEST_F(Spool, FolderIsCreatedWithItsParentAndOpenToEveryone) {
+  ASSERT_FALSE(std::filesystem::exists(platform.SpoolFolder().parent_path()));
+  ASSERT_EQ(Init(), 0);
+  ASSERT_EQ(Page(TwoCollated(), 1, 1), 0);
+  ASSERT_TRUE(std::filesystem::is_directory(platform.SpoolFolder()));
+#ifndef _WIN32
+  for (const auto& folder : {platform.SpoolFolder(), platform.SpoolFolder().parent_path()})
+    EXPECT_EQ(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::all)
+        << folder;
+#endif
+  EXPECT_EQ(Exit(), 0);
+}
+
 TEST_F(Spool, AbortDeliversNothingAndDeletesTheFile) {
   ASSERT_EQ(Init(), 0);
   ASSERT_EQ(Page(TwoCollated(), 1, 1), 0);
