@@ -18,7 +18,10 @@ struct Tetra {
   uint16_t w[4];
   uint16_t corner[4];
   uint32_t sum;
+  uint64_t reciprocal;  // ceil(2^42 / sum): exact division of sums below 2^26
 };
+
+}  // namespace
 
 struct TetraTable {
   Tetra t[17 * 17 * 17];
@@ -43,6 +46,7 @@ struct TetraTable {
             e.corner[i] = node;
             e.sum += e.w[i];
           }
+          e.reciprocal = ((uint64_t(1) << 42) + e.sum - 1) / e.sum;
         }
     for (int x = 0; x < 256; ++x) {
       cell[x] = static_cast<uint8_t>(x == 255 ? 15 : x / 16);
@@ -50,6 +54,8 @@ struct TetraTable {
     }
   }
 };
+
+namespace {
 
 const TetraTable& Tetras() {
   static const TetraTable table;
@@ -244,7 +250,7 @@ ColourTables SelectTables(const RasterSettings& s, uint16_t bandCode, int family
 
 void ColourConverter::Init(const ColourTables& tables, const RasterSettings& s, uint16_t code,
                            int family) {
-  Tetras();
+  tetras_ = &Tetras();
   grid_ = tables.grid;
   grid_.resize(kGridValues);
   limit_ = tables.inkLimit;
@@ -278,7 +284,7 @@ Inks ColourConverter::ConvertPixel(uint8_t r, uint8_t g, uint8_t b, unsigned* da
   if (g == 254) g = 255;
   if (b == 254) b = 255;
   if (darkness) *darkness = 4u * (255u - std::max({r, g, b}));
-  const TetraTable& tt = Tetras();
+  const TetraTable& tt = *tetras_;
   const Tetra& t = tt.t[(tt.frac[r] * 17 + tt.frac[g]) * 17 + tt.frac[b]];
   const uint16_t* base = grid_.data() + 4 * ((tt.cell[r] * 17 + tt.cell[g]) * 17 + tt.cell[b]);
   uint32_t acc[4] = {0, 0, 0, 0};
@@ -286,8 +292,10 @@ Inks ColourConverter::ConvertPixel(uint8_t r, uint8_t g, uint8_t b, unsigned* da
     const uint16_t* node = base + 4 * t.corner[i];
     for (int c = 0; c < 4; ++c) acc[c] += uint32_t(t.w[i]) * node[c];
   }
-  Inks out{static_cast<uint16_t>(acc[0] / t.sum), static_cast<uint16_t>(acc[1] / t.sum),
-           static_cast<uint16_t>(acc[2] / t.sum), static_cast<uint16_t>(acc[3] / t.sum)};
+  // Sums stay below 43690 x 1023 < 2^26, where the rounded-up reciprocal
+  // divides exactly (divisor below 2^16).
+  auto div = [&](uint32_t a) { return static_cast<uint16_t>((uint64_t(a) * t.reciprocal) >> 42); };
+  Inks out{div(acc[0]), div(acc[1]), div(acc[2]), div(acc[3])};
   if (family1_ && r == g && g == b) {
     out.m = out.y = out.c;
     out.k = std::max(out.k, out.c);

@@ -46,6 +46,8 @@ ColourTables BuiltinTables(unsigned passClass, int family, int variant);
 ColourTables SelectTables(const RasterSettings& s, uint16_t bandCode, int family,
                           const std::filesystem::path& tableDir);
 
+struct TetraTable;
+
 struct Inks {
   uint16_t c, m, y, k;
 };
@@ -66,6 +68,7 @@ class ColourConverter {
   uint16_t InkLimit() const { return limit_; }
 
  private:
+  const TetraTable* tetras_ = nullptr;
   std::vector<uint16_t> grid_;
   std::array<std::array<uint16_t, 1024>, 4> p_{};
   std::array<std::array<int16_t, 1024>, 4> rc_{};

@@ -124,35 +124,33 @@ bool Halftoner::DiffuseLine(const ColourConverter& cv, const uint8_t* row, int i
   std::memset(line, 0, 4 * planeStride);
   if (inkWidth <= 0) return false;
   const int rep = method_.replication, bits = method_.bits;
-  const int ppb = 8 / bits;
+  const int byteShift = bits == 1 ? 3 : 2;  // pixels per byte: 8 or 4
+  const int pixelMask = (1 << byteShift) - 1;
   const int16_t* k = method_.k;
   const int tmax = method_.wide ? 2046 : 1023;
   const int firstChannel = cv.BlackOnly() ? 3 : 0;
+  // Energy taken out per level; a one-bit dot is level 1 with k5.
+  const int take[4] = {0, k[5], bits == 1 ? k[5] : k[4], bits == 1 ? k[5] : k[3]};
+  // One-bit kernels only test k2; their level-2 and level-3 thresholds never hit.
+  const int t0 = bits == 1 ? 1 << 20 : k[0], t1 = bits == 1 ? 1 << 20 : k[1], t2 = k[2];
   // Rotate the roles of the three rows: slot (line mod 3) is the current row.
   const int cur = line_ % 3, prev = (line_ + 2) % 3, prev2 = (line_ + 1) % 3;
   const int step = rtl ? -1 : 1;
+  const int b1 = -3 * step, b2 = -6 * step, f1 = 3 * step;
   const int x0 = rtl ? (inkLeft + inkWidth) * rep - 1 : inkLeft * rep;
   const int count = inkWidth * rep;
-  int16_t* base[4];
-  for (int c = 0; c < 4; ++c) base[c] = errors_[c].data() + 6;  // two pixels of margin
 
   bool any = false;
   uint8_t acc[4] = {0, 0, 0, 0};
-  int accByte = x0 / ppb;
-  uint16_t ink[4] = {0, 0, 0, 0};
+  int accByte = x0 >> byteShift;
+  int ink[4] = {0, 0, 0, 0};
   uint32_t cached = 0xFFFFFFFF;
   const uint8_t* px = row + 3 * (rtl ? inkLeft + inkWidth - 1 : inkLeft);
   const int pxStep = rtl ? -3 : 3;
   int repLeft = 0;
   unsigned p = p_, q = q_;
-
-  auto flush = [&](int byteIndex) {
-    for (int c = firstChannel; c < 4; ++c) {
-      line[c * planeStride + byteIndex] = acc[c];
-      any |= acc[c] != 0;
-      acc[c] = 0;
-    }
-  };
+  const int16_t* noise = builtin::kNoise;
+  const int16_t* lower = builtin::kLowerBound;
 
   for (int n = 0, x = x0; n < count; ++n, x += step) {
     if (repLeft == 0) {
@@ -166,42 +164,43 @@ bool Halftoner::DiffuseLine(const ColourConverter& cv, const uint8_t* row, int i
       repLeft = rep;
     }
     --repLeft;
-    if (x / ppb != accByte) {
-      flush(accByte);
-      accByte = x / ppb;
+    if ((x >> byteShift) != accByte) {
+      for (int c = firstChannel; c < 4; ++c) {
+        line[c * planeStride + accByte] = acc[c];
+        any |= acc[c] != 0;
+        acc[c] = 0;
+      }
+      accByte = x >> byteShift;
     }
-    const int shift = (ppb - 1 - x % ppb) * bits;
+    const int shift = (pixelMask - (x & pixelMask)) * bits;
     for (int c = firstChannel; c < 4; ++c) {
-      int16_t* e = base[c] + 3 * x;
-      const int b1 = -3 * step, b2 = -6 * step, f1 = 3 * step;
+      int16_t* e = errors_[c].data() + 6 + 3 * x;
       int E = ((2 * (e[b1 + cur] + e[prev]) + e[b1 + prev] + e[f1 + prev] + e[b2 + cur] + e[prev2]) >> 3) +
               ink[c];
       E = int16_t(E);
       const int v = ink[c];
-      const int lb = builtin::kLowerBound[v];
-      if (E < lb) E = lb + Noise(p) / 4;
-      int t = 2;
-      if (Noise(p++) >= 192) t = std::clamp(2 * Noise(q++) + 514, 2, tmax);
-      int level = 0;
-      if (v > 0) {
-        if (bits == 1) {
-          if (E >= t + k[2]) level = 1, E -= k[5];
-        } else if (E >= t + k[0]) {
-          level = 3, E -= k[3];
-        } else if (E >= t + k[1]) {
-          level = 2, E -= k[4];
-        } else if (E >= t + k[2]) {
-          level = 1, E -= k[5];
-        }
-      } else {
-        E += 1;
-        if (E >= t + k[6]) E -= k[7];
-      }
+      const int lb = lower[v];
+      const int np = noise[p & 1023];
+      E = E < lb ? lb + np / 4 : E;
+      ++p;
+      const bool spread = np >= 192;
+      const int nq = noise[q & 1023];
+      q += spread;
+      const int t = spread ? std::clamp(2 * nq + 514, 2, tmax) : 2;
+      int level = E >= t + t0 ? 3 : E >= t + t1 ? 2 : E >= t + t2 ? 1 : 0;
+      if (bits == 1) level = level != 0;
+      const int white = E + 1;
+      const int leak = white >= t + k[6] ? k[7] : 0;
+      level = v > 0 ? level : 0;
+      E = v > 0 ? E - take[bits == 1 ? level * 3 : level] : white - leak;
       e[cur] = int16_t(E);
       acc[c] |= uint8_t(level << shift);
     }
   }
-  flush(accByte);
+  for (int c = firstChannel; c < 4; ++c) {
+    line[c * planeStride + accByte] = acc[c];
+    any |= acc[c] != 0;
+  }
   p_ = p & 1023;
   q_ = q & 1023;
   return any;
