@@ -1,5 +1,7 @@
 #include "pipeline.h"
 
+#include "enhance.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -111,6 +113,17 @@ int32_t RasterPipeline::ProcessBand(const BandInput& band, ByteSink& out) {
   }
   const bool bandInk = left < right;
 
+  // Whole-page enhancement works on a copy: the rows belong to the caller.
+  BandInput in = band;
+  if (settings_.cmFlag == 1 && bandInk) {
+    enhanced_.resize(size_t(band.rowCount) * width * 3);
+    for (int r = 0; r < band.rowCount; ++r)
+      std::memcpy(&enhanced_[size_t(r) * width * 3], band.rows + size_t(r) * band.bytesPerRow, size_t(width) * 3);
+    EnhanceBand(settings_, code_, enhanced_.data(), size_t(width) * 3, width, band.rowCount, left, right);
+    in.rows = enhanced_.data();
+    in.bytesPerRow = size_t(width) * 3;
+  }
+
   const uint8_t inkMode = InkModeByte(code_);
   const uint8_t ink[2] = {'I', inkMode};
   Put(ink, 2);
@@ -133,8 +146,8 @@ int32_t RasterPipeline::ProcessBand(const BandInput& band, ByteSink& out) {
     const int lines = rows * linesPerRow;
     bool subInk = false;
     if (bandInk) {
-      subInk = halftoner_.Rows(*colour_, band.rows + size_t(r0) * band.bytesPerRow,
-                               band.bytesPerRow, rows, band.firstRow + r0, left, right - left,
+      subInk = halftoner_.Rows(*colour_, in.rows + size_t(r0) * in.bytesPerRow,
+                               in.bytesPerRow, rows, band.firstRow + r0, left, right - left,
                                halftoned_.data(), stride_);
     } else {
       std::memset(halftoned_.data(), 0, size_t(lines) * 4 * stride_);

@@ -93,6 +93,7 @@ class RasterPipeline {
 
   std::optional<ColourConverter> colour_;
   Halftoner halftoner_;
+  std::vector<uint8_t> enhanced_;  // copy of a whole-page band being enhanced
   std::vector<uint8_t> halftoned_;
   std::vector<uint8_t> masked_;
   std::vector<uint8_t> coded_;

@@ -126,6 +126,20 @@ INSTANTIATE_TEST_SUITE_P(PrintModes, PageInk,
                                            test::kModeCases[13], test::kModeCases[16]),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// With the whole-page enhancement on, the encoder takes the page as one band.
+TEST(PageStream, EnhancedPageIsOneBandAndStillDecodes) {
+  test::Job job = test::MakeJob(test::kModeCases[1], Ink::Colour);
+  job.record.cmFlag = 1;
+  job.record.colorAdjust = 1;
+  job.record.colorAdjustments[1] = 1;
+  const test::Image page = Page(test::PhotoLike, 1.2, 1.0, 300);
+  const Printed printed = Print(job.record, page);
+  const decode::Stream s = decode::DecodeStream(printed.stream.data(), printed.stream.size());
+  ASSERT_TRUE(s.ok) << s.error;
+  ASSERT_EQ(s.pages.size(), 1u);
+  EXPECT_GT(s.pages[0].MeanInk(0, 0, 0, 200, 200), 0.05);
+}
+
 // Whole-job streams are pinned: an optimisation must not change a byte.
 TEST(PageStream, GoldenChecksumsPerPrintMode) {
   static const uint64_t kGolden[17] = {
