@@ -112,6 +112,17 @@ TEST_F(Exports, JobOfTwoDocuments) {
   EXPECT_EQ(Join(Tokens(capture.bytes)), "H p2 p1 T H p1 T");
 }
 
+TEST_F(Exports, PrinterThatCannotBeOpenedIsNoError) {
+  QvEncConfig config{};
+  config.size = sizeof config;
+  std::memcpy(config.printerName, u"No Such Printer", 32);
+  QvEncHandle h = nullptr;
+  ASSERT_EQ(lib.init(&h, &config, CaptureWrite, &capture), 0);
+  ASSERT_EQ(Page(h, Settings(), 1, 1), 0);
+  EXPECT_EQ(lib.exit(h), 0);
+  EXPECT_EQ(Join(Tokens(capture.bytes)), "H p2 T");
+}
+
 TEST_F(Exports, StatusCodesAtTheBoundary) {
   EXPECT_EQ(lib.pageData(nullptr, nullptr, 0, nullptr, nullptr), -20);
   EXPECT_EQ(lib.exit(nullptr), -21);
