@@ -16,11 +16,19 @@ ConvertResult Fail(uint32_t error) { return {false, error}; }
 // The caller's buffer size; a negative size holds nothing.
 size_t BufferSize(int32_t size) { return size > 0 ? static_cast<size_t>(size) : 0; }
 
+// The input's size is only what its header declares. A public part longer
+// than any DEVMODEW makes the whole header implausible, so such an input is
+// not read at all rather than trusted for up to 128 KB.
+size_t InputSize(const void* input) {
+  if (LoadU16(input, kPublicSize, offsetof(DevModeW, dmSize)) > kPublicSize) return 0;
+  return DeclaredRecordSize(input);
+}
+
 ConvertResult ConvertToCaller(const void* input, void* output, int32_t* size) {
   const size_t room = BufferSize(*size);
   const size_t outDeclared = DeclaredRecordSize(output, room);
   if (!output || outDeclared == 0 || outDeclared > room) return Fail(kErrorInvalidParameter);
-  if (CopySettings(input, DeclaredRecordSize(input), output, room) < 0) return Fail(kErrorInvalidParameter);
+  if (CopySettings(input, InputSize(input), output, room) < 0) return Fail(kErrorInvalidParameter);
   *size = static_cast<int32_t>(outDeclared);
   return {true, 0};
 }
@@ -38,7 +46,7 @@ ConvertResult ConvertToOld(const void* input, void* output, int32_t* size) {
   constexpr size_t kWords = offsetof(DevModeW, dmFields) - offsetof(DevModeW, dmSpecVersion);
   std::memcpy(static_cast<uint8_t*>(output) + offsetof(DevModeW, dmSpecVersion),
               reinterpret_cast<const uint8_t*>(&header) + offsetof(DevModeW, dmSpecVersion), kWords);
-  if (CopySettings(input, DeclaredRecordSize(input), output, kOldRecordSize) < 0)
+  if (CopySettings(input, InputSize(input), output, kOldRecordSize) < 0)
     return Fail(kErrorInvalidParameter);
   *size = kOldRecordSize;
   return {true, 0};

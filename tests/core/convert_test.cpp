@@ -98,6 +98,23 @@ TEST_F(ConvertTest, InputClaimingMoreThanItsBufferIsBounded) {
   EXPECT_EQ(bytes, static_cast<int32_t>(kRecordSize));
 }
 
+TEST_F(ConvertTest, ImplausibleInputHeaderIsNotRead) {
+  // Only the 220 bytes exist; the header claims 65535 + 65535.
+  DevModeW in{};
+  in.dmSpecVersion = kSpecVersion;
+  in.dmSize = 0xFFFF;
+  in.dmDriverExtra = 0xFFFF;
+  auto block = std::make_unique<uint8_t[]>(sizeof in);
+  std::memcpy(block.get(), &in, sizeof in);
+  SettingsRecord out = Defaults();
+  int32_t bytes = kRecordSize;
+  for (uint32_t mode : {core::kConvertToCaller, core::kConvertToOld}) {
+    const ConvertResult r = Convert(block.get(), &out, &bytes, mode);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.lastError, core::kErrorInvalidParameter);
+  }
+}
+
 TEST_F(ConvertTest, DriverDefault) {
   std::vector<uint8_t> out(kRecordSize);
   int32_t bytes = kRecordSize - 1;
