@@ -42,8 +42,9 @@ class DescriptionImageCache {
   void Clear();
 
   // The cache lock, for callers that must keep the cached image from being
-  // replaced while they rewrite printer state (driver upgrade).
-  std::mutex& Lock() { return mutex_; }
+  // replaced while they rewrite printer state (driver upgrade). It is
+  // recursive: such a caller may acquire and release images while holding it.
+  std::recursive_mutex& Lock() { return mutex_; }
 
   // For tests: the cached image and its number of holders.
   DescriptionImage* CachedImage();
@@ -51,7 +52,7 @@ class DescriptionImageCache {
 
  private:
   ImageOps ops_;
-  std::mutex mutex_;
+  std::recursive_mutex mutex_;
   DescriptionImage* cached_ = nullptr;
   int references_ = 0;
 };
