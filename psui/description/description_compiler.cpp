@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "description_file_access.h"
@@ -120,13 +122,18 @@ struct FeatureList {
   unsigned documentCount = 0;
   unsigned printerCount = 0;
 
+  std::unordered_map<std::string_view, int> byName;
+
+  void Add(ParsedFeature* f, unsigned groupPosition) {
+    byName.emplace(f->name, static_cast<int>(ordered.size()));
+    ordered.push_back(f);
+    position.push_back(static_cast<uint16_t>(groupPosition));
+  }
+
   // Final list position of a named feature; -1 when there is none.
   int Find(const char* name) const {
-    const uint32_t hash = DescriptionNameHash(name);
-    for (size_t i = 0; i < ordered.size(); ++i) {
-      if (ordered[i]->nameHash == hash && std::strcmp(ordered[i]->name, name) == 0) return static_cast<int>(i);
-    }
-    return -1;
+    const auto found = byName.find(name);
+    return found == byName.end() ? -1 : found->second;
   }
 };
 
@@ -223,10 +230,10 @@ DescriptionImagePtr Compile(ParseContext& c, const std::filesystem::path& path) 
 
   FeatureList list;
   for (ParsedFeature* f = c.firstFeature; f; f = f->next) {
-    if (!f->printerFeature) list.ordered.push_back(f), list.position.push_back(static_cast<uint16_t>(list.documentCount++));
+    if (!f->printerFeature) list.Add(f, list.documentCount++);
   }
   for (ParsedFeature* f = c.firstFeature; f; f = f->next) {
-    if (f->printerFeature) list.ordered.push_back(f), list.position.push_back(static_cast<uint16_t>(list.printerCount++));
+    if (f->printerFeature) list.Add(f, list.printerCount++);
   }
   // Positions are 16-bit and 0xFFFF marks a dropped record.
   if (list.ordered.size() >= kDroppedRecord) return nullptr;

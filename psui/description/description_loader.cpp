@@ -21,12 +21,13 @@ namespace {
 
 // Walks a stored block in the order the compiler lays it out. Every item must
 // start at or after the end of the previous one, so items never overlap and every
-// list runs forward (no cycles). The walk collects the reference fields to relocate.
+// list runs forward (no cycles). Each reference is turned into an address as soon
+// as its item has been checked (the walk reads every reference before that), so a
+// block that fails the walk is left half converted and must be discarded.
 class StoredBlockChecker {
  public:
-  StoredBlockChecker(const uint8_t* block, size_t size) : block_(block), size_(size) {
-    references_.reserve(size / 32 + 16);
-  }
+  StoredBlockChecker(uint8_t* block, size_t size)
+      : block_(block), size_(size), base_(reinterpret_cast<uintptr_t>(block)) {}
 
   bool Check() {
     if (size_ < sizeof(DescriptionImage)) return false;
@@ -128,7 +129,6 @@ class StoredBlockChecker {
     return true;
   }
 
-  const std::vector<size_t>& ReferenceFields() const { return references_; }
   struct SlotEntry {
     uint16_t index;
     uint64_t offset;
@@ -148,7 +148,8 @@ class StoredBlockChecker {
     if (offset < cursor_ || offset >= size_ || offset % alignment != 0 || size > size_ - offset) return false;
     start = static_cast<size_t>(offset);
     cursor_ = start + size;
-    references_.push_back(field);
+    const uint64_t address = base_ + offset;
+    std::memcpy(block_ + field, &address, sizeof(address));
     return true;
   }
 
@@ -191,10 +192,10 @@ class StoredBlockChecker {
     return Claim(field, 4 + size_t{count} * recordSize, 4, start);
   }
 
-  const uint8_t* block_;
+  uint8_t* block_;
   size_t size_;
+  uintptr_t base_;
   size_t cursor_ = 0;
-  std::vector<size_t> references_;
   std::vector<SlotEntry> featureIndex_;
 };
 
@@ -239,12 +240,6 @@ bool RelocateImage(DescriptionImage* image, size_t blockSize) noexcept {
     StoredBlockChecker checker(block, blockSize);
     if (!checker.Check()) return false;
     const auto base = reinterpret_cast<uintptr_t>(block);
-    for (size_t field : checker.ReferenceFields()) {
-      uint64_t value;
-      std::memcpy(&value, block + field, sizeof(value));
-      value += base;
-      std::memcpy(block + field, &value, sizeof(value));
-    }
     std::memset(image->featureSlots, 0, sizeof(image->featureSlots));
     for (const auto& slot : checker.Slots()) image->featureSlots[slot.index].value = base + slot.offset;
     return true;

@@ -4,6 +4,8 @@
 
 #include <bitset>
 #include <cstdint>
+#include <string_view>
+#include <unordered_map>
 
 #include "arena.h"
 #include "description_image.h"
@@ -124,6 +126,7 @@ struct ParseContext {
   bool inInstallableGroup = false;
   ParsedFeature* openFeature = nullptr;  // feature of index 32 whose OpenUI block is open
   std::bitset<kKeywordCount> seen;       // non-repeatable keywords already handled
+  std::unordered_map<std::string_view, ParsedFeature*> featuresByName;  // keys live in the arena
 };
 
 // Option record size of each predefined feature (40 for all others).

@@ -320,11 +320,8 @@ class Parser {
   }
 
   ParsedFeature* FindFeatureByName(std::string_view name) {
-    const uint32_t hash = DescriptionNameHash(name);
-    for (ParsedFeature* f = c_.firstFeature; f; f = f->next) {
-      if (f->nameHash == hash && name == f->name) return f;
-    }
-    return nullptr;
+    const auto found = c_.featuresByName.find(name);
+    return found == c_.featuresByName.end() ? nullptr : found->second;
   }
 
   ParsedFeature* NewFeature(std::string_view name, unsigned index) {
@@ -335,6 +332,7 @@ class Parser {
     f->optionSize = OptionSizeForFeature(index);
     f->uiType = (index == kFeatureManualFeed || index == kFeatureCollate) ? UiType::Boolean : UiType::PickOne;
     f->printerFeature = index == kFeatureVMOption || c_.inInstallableGroup;
+    c_.featuresByName.emplace(std::string_view(f->name), f);
     if (c_.lastFeature) c_.lastFeature->next = f;
     else c_.firstFeature = f;
     c_.lastFeature = f;
