@@ -173,7 +173,12 @@ int Run(const Options& o) {
                  rendering.wall, rendering.cpu, encoding.wall, encoding.cpu);
   }
 
-  if (!o.previewDir.empty()) WritePreviews(o.output, o.previewDir, o.decoder);
+  // The stream is complete and stays; only the previews are given up when
+  // the user interrupts their decoding.
+  if (!o.previewDir.empty() &&
+      !WritePreviews(o.output, o.previewDir, o.decoder, [] { return g_interruptSignal != 0; })) {
+    throw Interrupted{};
+  }
   return kExitOk;
 }
 
@@ -200,7 +205,7 @@ int main(int argc, char** argv) {
   try {
     return Run(options);
   } catch (const Interrupted&) {
-    return Fail(kExitInterrupted, "interrupted; no output written");
+    return Fail(kExitInterrupted, "interrupted; no partial output or preview left");
   } catch (const UsageError& e) {
     return Fail(kExitUsage, e.what());
   } catch (const InputError& e) {

@@ -2,6 +2,7 @@
 // into pages.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -20,7 +21,10 @@ class PreviewError : public std::runtime_error {
 
 // Decodes `streamPath` into DIR/page-<n>.png and DIR/summary.json (created when missing) with the
 // qvxdecode program (`decoder`, or the one beside this tool, or PATH).
-// Throws PreviewError.
-void WritePreviews(const std::string& streamPath, const std::string& dir, const std::string& decoder);
+// Throws PreviewError. When `interrupted` turns true while the decoder runs,
+// the decoder is stopped, the previews it wrote are removed and the call
+// returns false.
+bool WritePreviews(const std::string& streamPath, const std::string& dir, const std::string& decoder,
+                   const std::function<bool()>& interrupted);
 
 }  // namespace qvx::print
