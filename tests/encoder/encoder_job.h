@@ -50,6 +50,10 @@ class FaultPlatform : public Platform {
     return Platform::WriteFile(file, bytes, count);
   }
 
+  int64_t ReadFile(FileId file, void* bytes, uint32_t count) override {
+    return failReads ? -1 : Platform::ReadFile(file, bytes, count);
+  }
+
   // A printer double: the spooler is not part of these tests.
   uintptr_t OpenPrinterByName(const char16_t* name, bool withDefaults) override {
     printerOpens.emplace_back(name, withDefaults);
@@ -82,6 +86,7 @@ class FaultPlatform : public Platform {
   int live = 0;
   int spoolFiles = 0;
   bool refuseFullAccess = false;
+  bool failReads = false;
   std::vector<std::pair<std::u16string, bool>> printerOpens;
   std::vector<uintptr_t> printersClosed;
 

@@ -121,6 +121,15 @@ TEST_F(Spool, CallbackFailingDuringReplayIsReportedAndFilesAreDeleted) {
   EXPECT_EQ(platform.live, 0);
 }
 
+TEST_F(Spool, UnreadableSpoolFileIsReportedAndDeleted) {
+  ASSERT_EQ(Init(), 0);
+  ASSERT_EQ(Page(TwoCollated(), 1, 1), 0);
+  platform.failReads = true;
+  EXPECT_EQ(Exit(), QVENC_E_SPOOL_SECTION);
+  EXPECT_TRUE(capture.bytes.empty());
+  EXPECT_EQ(platform.LeftOver(), 0);
+}
+
 TEST_F(Spool, FailingSpoolWritesAreReportedAndCleanedUp) {
   platform.failWritesFrom = 1;
   ASSERT_EQ(Init(), 0);
