@@ -135,17 +135,38 @@ TEST_F(ExportsTest, PaperCodesSizesAndNames) {
 
   std::vector<wchar_t> names(kPaperOptions * 64, L'?');
   ASSERT_EQ(Capability(16, names.data()), static_cast<DWORD>(kPaperOptions));
-  // Every slot is written (zero-filled after the name).
+  // Every slot is written (zero-filled after the name); A4 is named by
+  // string 1200 of the language library.
   for (int i = 0; i < kPaperOptions; ++i) EXPECT_EQ(names[i * 64 + 63], L'\0') << i;
+  HMODULE language = LoadLibraryExW(driver_->InstalledFile(L"QVXLANG.DLL").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(language, nullptr);
+  wchar_t a4[65] = {};
+  ASSERT_GT(LoadStringW(language, 1200, a4, 65), 0);
+  EXPECT_EQ(std::wstring(names.data()), a4);
+  FreeLibrary(language);
 }
 
 TEST_F(ExportsTest, BinsAndFileDependencies) {
   std::vector<WORD> bins(4);
   ASSERT_EQ(Capability(6, bins.data()), 4u);
   EXPECT_EQ(bins, (std::vector<WORD>{7, 1, 2, 4}));
+
+  // Names come from the language library beside the installed driver:
+  // "Feeder" and "Manual" 1271, "Tray1" 1272, "Tray2" 1273.
   std::vector<wchar_t> names(4 * 24, L'?');
-  EXPECT_EQ(Capability(12, names.data()), 4u);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(names[i * 24 + 23], L'\0') << i;
+  ASSERT_EQ(Capability(12, names.data()), 4u);
+  HMODULE language = LoadLibraryExW(driver_->InstalledFile(L"QVXLANG.DLL").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(language, nullptr) << "QVXLANG.DLL is installed with the driver";
+  const UINT ids[] = {1271, 1272, 1273, 1271};
+  for (int i = 0; i < 4; ++i) {
+    wchar_t expected[25] = {};
+    ASSERT_GT(LoadStringW(language, ids[i], expected, 25), 0);
+    EXPECT_EQ(std::wstring(names.data() + i * 24, wcsnlen(names.data() + i * 24, 24)), expected) << i;
+  }
+  FreeLibrary(language);
+
   wchar_t dependencies[4] = {L'x', L'x', L'x', L'x'};
   EXPECT_EQ(Capability(14, dependencies), 0u);
   EXPECT_EQ(dependencies[0], L'\0');
@@ -261,6 +282,39 @@ TEST_F(ConvertTest, DriverDefaultAndItsSizeQuery) {
 
   ASSERT_TRUE(Convert(nullptr, out.data(), &size, 4));
   EXPECT_TRUE(IsOwnRecord(out.data(), out.size()));
+}
+
+// The user's country decides between A4 and Letter.
+TEST_F(ConvertTest, DefaultsFollowTheCountry) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\International", 0, nullptr, 0,
+                            KEY_READ | KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  wchar_t saved[16] = {};
+  DWORD savedSize = sizeof saved;
+  const bool hadValue = RegQueryValueExW(key, L"iCountry", nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
+                                         &savedSize) == ERROR_SUCCESS;
+  auto setCountry = [&](const wchar_t* code) {
+    RegSetValueExW(key, L"iCountry", 0, REG_SZ, reinterpret_cast<const BYTE*>(code),
+                   static_cast<DWORD>((wcslen(code) + 1) * sizeof(wchar_t)));
+  };
+  setCountry(L"49");
+  auto metric = DriverDefault();
+  setCountry(L"1");
+  auto letter = DriverDefault();
+  if (hadValue) {
+    RegSetValueExW(key, L"iCountry", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
+  } else {
+    RegDeleteValueW(key, L"iCountry");
+  }
+  RegCloseKey(key);
+
+  EXPECT_EQ(metric->dm.dmPaperSize, 9);
+  EXPECT_EQ(metric->customWidth, 2100);
+  EXPECT_EQ(metric->customUnitInch, 0);
+  EXPECT_EQ(letter->dm.dmPaperSize, 1);
+  EXPECT_EQ(letter->customWidth, 2159);
+  EXPECT_EQ(letter->customUnitInch, 1);
 }
 
 TEST_F(ConvertTest, OldFormatAndCallerFormat) {
