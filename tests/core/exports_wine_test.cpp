@@ -96,6 +96,19 @@ TEST_F(ExportsTest, ExportsHaveThePlatformNames) {
   }
 }
 
+// Loading the library pins it for the life of the process and loads the
+// language library from the same folder.
+TEST_F(ExportsTest, LibraryStaysLoadedWithItsLanguageLibrary) {
+  const std::wstring path = driver_->InstalledFile(L"QVXUI.DLL").wstring();
+  HMODULE again = LoadLibraryW(path.c_str());
+  ASSERT_EQ(again, library_->Module());
+  FreeLibrary(again);
+  FreeLibrary(again);  // one more than this test took
+  EXPECT_EQ(GetModuleHandleW(path.c_str()), library_->Module());
+  LoadLibraryW(path.c_str());  // give the fixture its reference back
+  EXPECT_NE(GetModuleHandleW(driver_->InstalledFile(L"QVXLANG.DLL").c_str()), nullptr);
+}
+
 TEST_F(ExportsTest, FixedCapabilities) {
   struct Case {
     WORD index;
