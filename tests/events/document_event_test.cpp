@@ -37,6 +37,12 @@ TEST(DocumentEvent, DeviceContextVariableLivesFromCreateToDelete) {
 
   DrvDocumentEvent(printer, dc, DOCUMENTEVENT_DELETEDC, 0, nullptr, 0, nullptr);
   EXPECT_EQ(Environment(name), "<missing>");
+
+  // A spooled device context flags its events in the high word.
+  DrvDocumentEvent(printer, dc, DOCUMENTEVENT_CREATEDCPOST | DOCUMENTEVENT_SPOOLED, 0, nullptr, 0, nullptr);
+  EXPECT_EQ(Environment(name), "0x0000000000000ABC");
+  DrvDocumentEvent(printer, dc, DOCUMENTEVENT_DELETEDC | DOCUMENTEVENT_SPOOLED, 0, nullptr, 0, nullptr);
+  EXPECT_EQ(Environment(name), "<missing>");
 }
 
 TEST(DocumentEvent, FilterQueryThroughTheExport) {

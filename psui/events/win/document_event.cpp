@@ -50,13 +50,16 @@ using namespace qvx::events;
 extern "C" int WINAPI DrvDocumentEvent(HANDLE printer, HDC dc, int escape, ULONG inSize, PVOID in,
                                        ULONG outSize, PVOID out) {
   try {
+    // The high word carries flags (a spooled device context); the event is
+    // the low word.
+    const int event = DOCUMENTEVENT_EVENT(escape);
     // An information context that is no real device context only gets its
     // question answered.
     if (dc == reinterpret_cast<HDC>(static_cast<intptr_t>(-1))) {
-      if (escape == DOCUMENTEVENT_QUERYFILTER) AnswerEventFilter(out, outSize, true);
+      if (event == DOCUMENTEVENT_QUERYFILTER) AnswerEventFilter(out, outSize, true);
       return DOCUMENTEVENT_SUCCESS;
     }
-    switch (escape) {
+    switch (event) {
       case DOCUMENTEVENT_QUERYFILTER:
         AnswerEventFilter(out, outSize, false);
         break;
