@@ -264,7 +264,7 @@ TEST(PrintJob, MemoryStaysBoundedOverManyPages) {
 #endif
   const fs::path input = ManyPagePdf(12);
   const fs::path dir = test::ScratchDir("memory");
-  const RunResult r = RunTool({input.string(), "-o", (dir / "out.prn").string(), "--quality", "best"});
+  const RunResult r = RunTool({input.string(), "-o", (dir / "out.prn").string(), "--quality", "high"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::cout << "peak resident size " << r.maxRssKb / 1024 << " MB\n";
   EXPECT_LT(r.maxRssKb, 120 * 1024) << "peak resident size " << r.maxRssKb / 1024 << " MB";
