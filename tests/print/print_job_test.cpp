@@ -133,12 +133,15 @@ Raster Printable(const Raster& page, int dpi) {
   return out;
 }
 
-// The page as qvxprint draws it onto A4 at `dpi`.
+// The page as qvxprint draws it at `dpi` onto A5, whose size the example
+// description gives as 420 x 595 points.
+constexpr int kA5WidthTenths = 1482, kA5HeightTenths = 2099;
+
 Raster ExpectedPage(const fs::path& input, int page, int dpi) {
   std::unique_ptr<Document> doc = OpenDocument(input);
   Raster r;
-  r.width = TenthsMmToPixels(2100, dpi);
-  r.height = TenthsMmToPixels(2970, dpi);
+  r.width = TenthsMmToPixels(kA5WidthTenths, dpi);
+  r.height = TenthsMmToPixels(kA5HeightTenths, dpi);
   r.rgb.resize(static_cast<size_t>(r.width) * r.height * 3);
   const PageLayout layout = LayoutPage(doc->PageSize(page), r.width, r.height, Turn::None);
   BandRenderer renderer(r.width, 256);
@@ -163,14 +166,15 @@ int CountPages(const std::string& summaryJson) {
 // catches a page that is shifted, turned, mirrored, cut or blank.
 void PrintAndCompare(const fs::path& input, int pages, const std::string& name) {
   const fs::path dir = test::ScratchDir("job-" + name);
-  const RunResult r = RunTool({input.string(), "-o", (dir / "out.prn").string(), "--quality", "normal", "--preview",
-                               (dir / "preview").string()});
+  // Draft quality on A5 keeps the job small (150 dpi) for the sanitizer build.
+  const RunResult r = RunTool({input.string(), "-o", (dir / "out.prn").string(), "--quality", "draft", "--paper",
+                               "A5", "--preview", (dir / "preview").string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_GT(fs::file_size(dir / "out.prn"), 10000u);
   EXPECT_EQ(CountPages(ReadAll(dir / "preview/summary.json")), pages);
   for (int page = 0; page < pages; ++page) {
     Raster preview = test::ReadPng(dir / ("preview/page-" + std::to_string(page + 1) + ".png"));
-    const Raster expected = ExpectedPage(input, page, 300);
+    const Raster expected = ExpectedPage(input, page, 150);
     // The printer stops feeding after the last inked row, so the preview may
     // end early: the rest of the printable area is blank paper.
     const int fullHeight = static_cast<int>(std::lround(double(expected.height) * preview.width / expected.width));
@@ -205,9 +209,9 @@ TEST(PrintJob, CopiesReachThePrinter) {
   const fs::path dir = test::ScratchDir("copies");
   test::WriteBlocksPdf(dir / "doc.pdf", {test::QuadrantBlocks(), test::QuadrantBlocks()});
   const RunResult r = RunTool({(dir / "doc.pdf").string(), "-o", (dir / "out.prn").string(), "--quality", "draft",
-                               "--copies", "2", "--collate", "--preview", (dir / "preview").string()});
+                               "--paper", "A6", "--copies", "3", "--collate", "--preview", (dir / "preview").string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(CountPages(ReadAll(dir / "preview/summary.json")), 4);
+  EXPECT_EQ(CountPages(ReadAll(dir / "preview/summary.json")), 6);
 }
 
 fs::path ManyPagePdf(int pages) {
