@@ -90,6 +90,18 @@ TEST_F(DescriptionCache, WrittenAndServedWhileTheVersionHolds) {
   EXPECT_TRUE(IsConstrained(image.get(), 0, 1, 1, 0));
 }
 
+TEST_F(DescriptionCache, VersionFoundFarIntoTheDescription) {
+  // The version text lies beyond the first block that loading reads.
+  const std::string padding = "*% " + std::string(20000, '-') + "\n";
+  const fs::path ppd = dir_ / "model.ppd";
+  WriteAll(ppd, padding + Description("1.10", "Original"));
+  EXPECT_EQ(Nickname(ppd), "Original");
+  WriteAll(ppd, padding + Description("1.10", "Edited"));
+  EXPECT_EQ(Nickname(ppd), "Original");
+  WriteAll(ppd, padding + Description("1.30", "Edited"));
+  EXPECT_EQ(Nickname(ppd), "Edited");
+}
+
 TEST_F(DescriptionCache, WithoutFileVersionEveryLoadParses) {
   const fs::path ppd = dir_ / "model.ppd";
   WriteAll(ppd, Description(nullptr, "First"));

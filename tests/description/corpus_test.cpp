@@ -2,8 +2,8 @@
 // read without fault, and what compiles survives the cache round trip.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <cctype>
 
 #include "description_fixture.h"
 #include "test_paths.h"
