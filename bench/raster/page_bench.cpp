@@ -2,7 +2,7 @@
 // QvEncInit, QvEncPageData and QvEncExit into a callback that discards, once
 // per print mode, each in its own process so that peak memory is per mode.
 //
-// usage: raster_page_bench [--runs N] [--modes a,b,...] [--pages photo,text]
+// usage: raster_page_bench [--runs N] [--modes a,b,...] [--pages photo,text] [--dump FILE]
 // Prints one line per page and mode: source pixels, CPU seconds (best of N),
 // million source pixels per second, A4-at-600-dpi equivalent, peak RSS, bytes out.
 #include <sys/resource.h>
@@ -23,8 +23,11 @@ using namespace qvx::raster;
 
 namespace {
 
-int32_t QVENC_CALL Discard(const void*, uint32_t count, void* context) {
+FILE* dump = nullptr;  // --dump: keep the stream (for qvxdecode) instead of discarding it
+
+int32_t QVENC_CALL Discard(const void* bytes, uint32_t count, void* context) {
   *static_cast<uint64_t*>(context) += count;
+  if (dump) std::fwrite(bytes, 1, count, dump);
   return 0;
 }
 
@@ -66,6 +69,7 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--runs")) runs = std::atoi(argv[i + 1]);
     if (!std::strcmp(argv[i], "--modes")) modes = argv[i + 1];
     if (!std::strcmp(argv[i], "--pages")) pages = argv[i + 1];
+    if (!std::strcmp(argv[i], "--dump")) dump = std::fopen(argv[i + 1], "wb");
   }
   std::printf("%-8s %-16s %-6s %12s %9s %9s %12s %9s %10s\n", "page", "mode", "code", "source px",
               "seconds", "Mpx/s", "A4@600 Mpx/s", "peak MB", "bytes out");
@@ -99,6 +103,7 @@ int main(int argc, char** argv) {
         std::string out(line);
         out += ' ';
         out += std::to_string(best.bytes);
+        if (dump) std::fflush(dump);
         if (write(fds[1], out.data(), out.size()) < 0) _exit(6);
         _exit(0);
       }
