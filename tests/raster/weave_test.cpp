@@ -29,8 +29,9 @@ TEST(WeaveTables, TwoPassRowMatchesTheHeadExample) {
 
 // Encodes a busy page in one print mode, decodes the stream, and checks that
 // every woven line came back at its own place exactly once.
-void CheckCoverage(const test::ModeCase& m, Ink ink, int width, int height, int bandRows) {
-  const test::Job job = test::MakeJob(m, ink);
+void CheckCoverage(const test::ModeCase& m, Ink ink, int width, int height, int bandRows,
+                   uint8_t compression = 2) {
+  const test::Job job = test::MakeJob(m, ink, compression);
   ASSERT_EQ(job.row, m.row) << m.name;
   RasterPipeline pipeline(ReadRasterSettings(reinterpret_cast<const uint8_t*>(&job.record), sizeof job.record),
                           test::Geometry(job.row));
@@ -91,6 +92,15 @@ TEST_P(WeaveCoverage, EveryLineOfEveryPlaneOnceInColourAndMonochrome) {
   CheckCoverage(m, Ink::Colour, 41, height, 96);
   CheckCoverage(m, Ink::ColourMultibit, 37, height, 96);
   CheckCoverage(m, Ink::Mono, 29, height, 96);
+}
+
+// Rows longer than the usual plane stride (wide paper at 1200 dpi, two bits),
+// and the other row codings; "no compression" is sent as PackBits, the only
+// coding its compression command can announce.
+TEST(WeaveCoverageMore, WideRowsAndEveryCoding) {
+  CheckCoverage(kModeCases[3], Ink::ColourMultibit, 6400, 24, 96);
+  for (uint8_t compression : {0, 1, 3}) CheckCoverage(kModeCases[2], Ink::Colour, 53, 200, 96, compression);
+  EXPECT_EQ(CodingFor(0), RowCoding::PackBits);
 }
 
 INSTANTIATE_TEST_SUITE_P(PrintModes, WeaveCoverage, ::testing::ValuesIn(kModeCases),
