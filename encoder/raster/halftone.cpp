@@ -123,12 +123,22 @@ bool Halftoner::DiffuseLine(const ColourConverter& cv, const uint8_t* row, int i
                             int inkWidth, bool rtl, uint8_t* line, size_t planeStride) {
   std::memset(line, 0, 4 * planeStride);
   if (inkWidth <= 0) return false;
-  const int rep = method_.replication, bits = method_.bits;
-  const int byteShift = bits == 1 ? 3 : 2;  // pixels per byte: 8 or 4
-  const int pixelMask = (1 << byteShift) - 1;
+  // The kernel with its bit depth and channel count fixed at compile time.
+  if (method_.bits == 1)
+    return cv.BlackOnly() ? Diffuse<1, 3>(cv, row, inkLeft, inkWidth, rtl, line, planeStride)
+                          : Diffuse<1, 0>(cv, row, inkLeft, inkWidth, rtl, line, planeStride);
+  return cv.BlackOnly() ? Diffuse<2, 3>(cv, row, inkLeft, inkWidth, rtl, line, planeStride)
+                        : Diffuse<2, 0>(cv, row, inkLeft, inkWidth, rtl, line, planeStride);
+}
+
+template <int bits, int firstChannel>
+bool Halftoner::Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth,
+                        bool rtl, uint8_t* line, size_t planeStride) {
+  const int rep = method_.replication;
+  constexpr int byteShift = bits == 1 ? 3 : 2;  // pixels per byte: 8 or 4
+  constexpr int pixelMask = (1 << byteShift) - 1;
   const int16_t* k = method_.k;
   const int tmax = method_.wide ? 2046 : 1023;
-  const int firstChannel = cv.BlackOnly() ? 3 : 0;
   // Energy taken out per level; a one-bit dot is level 1 with k5.
   const int take[4] = {0, k[5], bits == 1 ? k[5] : k[4], bits == 1 ? k[5] : k[3]};
   // One-bit kernels only test k2; their level-2 and level-3 thresholds never hit.
@@ -150,6 +160,8 @@ bool Halftoner::DiffuseLine(const ColourConverter& cv, const uint8_t* row, int i
   int repLeft = 0;
   unsigned p = p_, q = q_;
   const int16_t* noise = builtin::kNoise;
+  int16_t* errors[4];
+  for (int c = 0; c < 4; ++c) errors[c] = errors_[c].data() + 6;  // two pixels of margin
   const int16_t* lower = builtin::kLowerBound;
 
   for (int n = 0, x = x0; n < count; ++n, x += step) {
@@ -174,7 +186,7 @@ bool Halftoner::DiffuseLine(const ColourConverter& cv, const uint8_t* row, int i
     }
     const int shift = (pixelMask - (x & pixelMask)) * bits;
     for (int c = firstChannel; c < 4; ++c) {
-      int16_t* e = errors_[c].data() + 6 + 3 * x;
+      int16_t* e = errors[c] + 3 * x;
       int E = ((2 * (e[b1 + cur] + e[prev]) + e[b1 + prev] + e[f1 + prev] + e[b2 + cur] + e[prev2]) >> 3) +
               ink[c];
       E = int16_t(E);
@@ -188,7 +200,7 @@ bool Halftoner::DiffuseLine(const ColourConverter& cv, const uint8_t* row, int i
       q += spread;
       const int t = spread ? std::clamp(2 * nq + 514, 2, tmax) : 2;
       int level = E >= t + t0 ? 3 : E >= t + t1 ? 2 : E >= t + t2 ? 1 : 0;
-      if (bits == 1) level = level != 0;
+      if constexpr (bits == 1) level = level != 0;
       const int white = E + 1;
       const int leak = white >= t + k[6] ? k[7] : 0;
       level = v > 0 ? level : 0;

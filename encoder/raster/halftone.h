@@ -42,6 +42,9 @@ class Halftoner {
  private:
   bool DiffuseLine(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth,
                    bool rightToLeft, uint8_t* line, size_t planeStride);
+  template <int bits, int firstChannel>
+  bool Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth, bool rightToLeft,
+               uint8_t* line, size_t planeStride);
   bool DitherLine(const ColourConverter& cv, const uint8_t* row, int pageRow, int inkLeft,
                   int inkWidth, uint8_t* line, size_t planeStride);
 
