@@ -2,6 +2,13 @@
 # (mingw for win, the host compiler with or without sanitizers for native).
 enable_testing()
 
+# Environment for running our programs in the sanitizer build: system
+# libraries' own process-lifetime allocations are not our leaks.
+set(QVX_RUN_ENV "")
+if(QVX_SANITIZE)
+  set(QVX_RUN_ENV "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan.supp:print_suppressions=0")
+endif()
+
 set(QVX_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 if(NOT QVX_FUZZ)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -44,6 +51,9 @@ function(qvx_add_test name)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QVX_BUILD_DIR=${CMAKE_BINARY_DIR}"
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  if(QVX_RUN_ENV)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "${QVX_RUN_ENV}")
+  endif()
 endfunction()
 
 # qvx_add_benchmark(<name> SOURCES ... [LIBS ...]): Google Benchmark program,
