@@ -21,7 +21,7 @@ size_t DeclaredRecordSize(const void* record, size_t available = SIZE_MAX);
 
 // Copies public and private bytes from source into destination, each part
 // limited by both headers and by the two buffer sizes; the destination keeps
-// its header words (with the specification version its dmSize implies).
+// its header words (with the dmSpecVersion that its dmSize implies).
 // Returns the bytes copied, or -1 for a missing or unusable record.
 int CopySettings(const void* source, size_t sourceSize, void* destination, size_t destinationSize);
 
