@@ -71,16 +71,13 @@ bool IsHighPassClass(uint16_t code) {
                {0x500, 0x505, 0x510, 0x515, 0x520, 0x525, 0x600, 0x610, 0x620, 0x700, 0x710, 0x720});
 }
 
-bool IsEnvelope(int paperSize) { return OneOf(paperSize, {20, 27, 28, 30, 34, 37, 73, 91}); }
 
 namespace {
 
-bool MultibitClass(uint16_t code) {
-  return OneOf(PassClass(code), {2, 3, 6, 7}) || (code & 0x505) == 0x500;
-}
+using modes::MultibitClass;
 
 bool PlainWithVariant(const SettingsRecord& s) {
-  return (s.mediaType == 0 || s.mediaType == 12) && s.mediaVariant == 1;
+  return modes::PlainWithVariant(s.mediaType, s.mediaVariant);
 }
 
 }  // namespace
@@ -126,29 +123,11 @@ int FindPrintModeRow(uint16_t code, uint8_t mediaByte, bool* matched) {
 }
 
 int BandFamily(const SettingsRecord& s, uint16_t code) {
-  const bool low = (code & 0xFFF) < 0x200;
-  int family;
-  switch (s.docType) {
-    case 2: family = 2; break;
-    case 3: family = s.halftone == 1 ? 1 : 2; break;
-    default: family = low ? 1 : 2; break;
-  }
-  if ((code & 0xFFF) >= 0x500 || (code & kModeColourPlanes) == kModeColourPlanes ||
-      s.mediaType == 8 || PlainWithVariant(s))
-    family = 2;
-  return family;
+  return modes::BandFamily(code, s.docType, s.halftone, s.mediaType, s.mediaVariant);
 }
 
 uint16_t WithMultibitForFamily(const SettingsRecord& s, uint16_t code, int family) {
-  code &= static_cast<uint16_t>(~kModeMultibit);
-  if (family == 2 && s.multibitMode == 1 && MultibitClass(code)) code |= kModeMultibit;
-  return code;
-}
-
-uint8_t InkModeByte(uint16_t code) {
-  const bool mono = IsMonochromeOnly(code);
-  if (code & kModeMultibit) return mono ? 0x30 : 0x31;
-  return mono ? 0x00 : 0x10;
+  return modes::WithMultibitForFamily(code, s.multibitMode, family);
 }
 
 Margins PaperMargins(int paperSize, uint32_t mediaDependent) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mode_rules.h"
 #include "settings_record.h"
 
 namespace qvx::enc {
@@ -25,18 +26,18 @@ inline constexpr size_t kPrintModeRows = 17;
 extern const PrintModeRow kPrintModeTable[kPrintModeRows];
 
 // Print mode code bits.
-inline constexpr uint16_t kModeMonochrome = 0x1000;
-inline constexpr uint16_t kModeMultibit = 0x2000;
-inline constexpr uint16_t kModeColourPlanes = 0x5000;  // monochrome through the colour planes
+inline constexpr uint16_t kModeMonochrome = modes::kMonochrome;
+inline constexpr uint16_t kModeMultibit = modes::kMultibit;
+inline constexpr uint16_t kModeColourPlanes = modes::kColourPlanes;
 
 int MediaClass(int mediaType);
 int QualityIndex(int qualityCode);
 int QualityPreset(int mediaType, int qualityCode);
 int ResolutionForPreset(int preset);
-inline int PassClass(uint16_t code) { return (code >> 8) & 0xF; }
+using modes::PassClass;
 bool IsHighPassClass(uint16_t code);
-inline bool IsMonochromeOnly(uint16_t code) { return (code & 0x5000) == 0x1000; }
-bool IsEnvelope(int paperSize);
+using modes::IsMonochromeOnly;
+using modes::IsEnvelope;
 inline bool IsBorderlessPaper(int paperSize) { return paperSize >= 274 && paperSize <= 281; }
 
 // Fields of s.dm and the private part are read as the record holds them;
@@ -48,7 +49,7 @@ int FindPrintModeRow(uint16_t code, uint8_t mediaByte, bool* matched = nullptr);
 // Band family (1 or 2) and the code with its multibit bit set for that family.
 int BandFamily(const SettingsRecord& s, uint16_t code);
 uint16_t WithMultibitForFamily(const SettingsRecord& s, uint16_t code, int family);
-uint8_t InkModeByte(uint16_t code);
+using modes::InkModeByte;
 
 // Margins in 1/600 inch for a paper size; bit 1 of mediaDependent swaps the
 // envelope top and bottom.

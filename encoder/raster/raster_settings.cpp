@@ -10,11 +10,6 @@ void Load(const uint8_t* record, size_t size, size_t offset, T& out) {
   if (offset + sizeof(T) <= size) std::memcpy(&out, record + offset, sizeof(T));
 }
 
-bool MultibitClass(uint16_t code) {
-  const unsigned pc = PassClass(code);
-  return pc == 2 || pc == 3 || pc == 6 || pc == 7 || (code & 0x505) == 0x500;
-}
-
 }  // namespace
 
 RasterSettings ReadRasterSettings(const uint8_t* record, size_t size) {
@@ -38,28 +33,11 @@ RasterSettings ReadRasterSettings(const uint8_t* record, size_t size) {
 }
 
 int BandFamily(const RasterSettings& s) {
-  const unsigned low = s.code & 0xFFF;
-  int family;
-  switch (s.docType) {
-    case 2: family = 2; break;
-    case 3: family = s.halftone == 1 ? 1 : 2; break;
-    default: family = low < 0x200 ? 1 : 2; break;
-  }
-  if (low >= 0x500 || (s.code & 0x5000) == 0x5000 || s.mediaType == 8 ||
-      ((s.mediaType == 0 || s.mediaType == 12) && s.mediaVariant == 1))
-    family = 2;
-  return family;
+  return modes::BandFamily(s.code, s.docType, s.halftone, s.mediaType, s.mediaVariant);
 }
 
 uint16_t BandCode(const RasterSettings& s, int family) {
-  uint16_t code = s.code & ~0x2000;
-  if (family == 2 && s.multibitMode == 1 && MultibitClass(code)) code |= 0x2000;
-  return code;
-}
-
-uint8_t InkModeByte(uint16_t code) {
-  if (Multibit(code)) return MonoOnly(code) ? 0x30 : 0x31;
-  return MonoOnly(code) ? 0x00 : 0x10;
+  return modes::WithMultibitForFamily(s.code, s.multibitMode, family);
 }
 
 }  // namespace qvx::raster

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mode_rules.h"
+
 namespace qvx::raster {
 
 struct RasterSettings {
@@ -28,22 +30,16 @@ struct RasterSettings {
 // and media byte at 644 already filled in). Short input leaves defaults.
 RasterSettings ReadRasterSettings(const uint8_t* record, size_t size);
 
-inline unsigned PassClass(uint16_t code) { return (code >> 8) & 0xF; }
-inline bool MonoOnly(uint16_t code) { return (code & 0x5000) == 0x1000; }
-inline bool Multibit(uint16_t code) { return (code & 0x2000) != 0; }
+inline unsigned PassClass(uint16_t code) { return static_cast<unsigned>(modes::PassClass(code)); }
+inline bool MonoOnly(uint16_t code) { return modes::IsMonochromeOnly(code); }
+inline bool Multibit(uint16_t code) { return modes::IsMultibit(code); }
 inline bool HighPassClass(uint16_t code) { return PassClass(code) >= 5; }
-inline bool IsEnvelope(int paperSize) {
-  switch (paperSize) {
-    case 20: case 27: case 28: case 30: case 34: case 37: case 73: case 91: return true;
-    default: return false;
-  }
-}
+using modes::IsEnvelope;
 
 // Band family (1 ordered dither, 2 error diffusion) for the settings.
 int BandFamily(const RasterSettings& s);
 // The print mode code with the multibit bit re-evaluated for the band family.
 uint16_t BandCode(const RasterSettings& s, int family);
-// Parameter of the ink mode command for a code.
-uint8_t InkModeByte(uint16_t code);
+using modes::InkModeByte;
 
 }  // namespace qvx::raster
