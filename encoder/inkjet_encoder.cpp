@@ -1,7 +1,9 @@
 #include "inkjet_encoder.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <string>
 
 namespace qvx::enc {
 namespace {
@@ -40,6 +42,10 @@ int32_t InkjetEncoder::CreateJobState(const void* settings, uint32_t size, void*
   job->mediaDependent = s.mediaDependentValue;
   s.mediaDependentValue = 0;
   s.borderless = IsBorderlessPaper(s.dm.dmPaperSize) ? 1 : 0;
+  std::u16string tableFolder;
+  if (platform().ColourTableFolder(tableFolder) &&
+      tableFolder.size() < std::size(job->colourTableFolder))
+    tableFolder.copy(job->colourTableFolder, tableFolder.size());
 
   auto allocate = [&](uint8_t*& to, size_t bytes) {
     to = static_cast<uint8_t*>(platform().Alloc(bytes));

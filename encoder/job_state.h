@@ -56,6 +56,8 @@ struct JobState {
   int32_t printModeIndex = 0;     // row of the print mode table, 0-based
   const PrintModeRow* printMode = nullptr;
   int32_t passes = 1;
+  // folder of the colour table files, empty for the built-in tables only
+  char16_t colourTableFolder[260] = {};
 
   // band plan, fixed by GetPrintableArea (and NegotiateBandHeight)
   PrintableRect printable;

@@ -25,6 +25,9 @@ class Platform {
   // The all-users application data folder, without a trailing separator
   // unless the system gives one.
   virtual bool CommonAppDataFolder(std::u16string& folder);
+  // Folder of the colour table files: the local printer driver directory's
+  // "3" folder. False where there is none (Linux): built-in tables are used.
+  virtual bool ColourTableFolder(std::u16string& folder);
   virtual char16_t PathSeparator() const;
   virtual bool PathExists(const std::u16string& path);
   virtual bool CreateFolder(const std::u16string& path);

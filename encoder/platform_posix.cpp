@@ -51,6 +51,8 @@ bool Platform::CommonAppDataFolder(std::u16string& folder) {
   return true;
 }
 
+bool Platform::ColourTableFolder(std::u16string&) { return false; }
+
 char16_t Platform::PathSeparator() const { return u'/'; }
 
 bool Platform::PathExists(const std::u16string& path) {

@@ -30,6 +30,19 @@ bool Platform::CommonAppDataFolder(std::u16string& folder) {
   return !folder.empty();
 }
 
+bool Platform::ColourTableFolder(std::u16string& folder) {
+  wchar_t path[MAX_PATH] = {};
+  DWORD needed = 0;
+  if (!::GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(path),
+                                    sizeof path, &needed))
+    return false;
+  path[MAX_PATH - 1] = 0;
+  folder.assign(reinterpret_cast<const char16_t*>(path));
+  if (folder.empty()) return false;
+  folder += u"\\3";
+  return true;
+}
+
 char16_t Platform::PathSeparator() const { return u'\\'; }
 
 bool Platform::PathExists(const std::u16string& path) {

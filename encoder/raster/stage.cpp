@@ -1,6 +1,8 @@
 // The encoder's raster stage: one pipeline per job state, fed with the bands
 // the printer class hands over.
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <memory>
 
 #include "pipeline.h"
@@ -37,7 +39,7 @@ class PipelineStage final : public RasterStage {
       mode.passes = row.passes, mode.period = row.period, mode.mediaKey = row.mediaKey;
       pipeline_ = std::make_unique<raster::RasterPipeline>(
           raster::ReadRasterSettings(reinterpret_cast<const uint8_t*>(&job.settings), sizeof job.settings),
-          mode);
+          mode, std::filesystem::path(std::u16string(job.colourTableFolder)));
     }
     raster::BandInput in;
     in.rows = band.rows;

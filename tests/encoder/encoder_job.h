@@ -54,6 +54,12 @@ class FaultPlatform : public Platform {
     return failReads ? -1 : Platform::ReadFile(file, bytes, count);
   }
 
+  bool ColourTableFolder(std::u16string& folder) override {
+    if (tableFolder.empty()) return false;
+    folder = tableFolder;
+    return true;
+  }
+
   // A printer double: the spooler is not part of these tests.
   uintptr_t OpenPrinterByName(const char16_t* name, bool withDefaults) override {
     printerOpens.emplace_back(name, withDefaults);
@@ -78,6 +84,7 @@ class FaultPlatform : public Platform {
 
   std::function<bool(int index, size_t bytes)> failAllocation;
   bool failFolder = false;
+  std::u16string tableFolder;  // where colour table files are looked for; empty: none
   bool failTempName = false;
   bool failCreate = false;
   int failWritesFrom = 0;  // 1-based spool write that comes up short, and all after it

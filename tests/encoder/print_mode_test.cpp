@@ -86,6 +86,27 @@ Bytes HeaderFor(const SettingsRecord& s, InkjetEncoder& encoder) {
   return Bytes(header, header + n);
 }
 
+// The job state names the folder the raster stage loads colour table files
+// from; a folder that does not fit, or none, leaves the built-in tables.
+TEST_F(PageCommands, JobStateTakesTheColourTableFolderOfThePlatform) {
+  ASSERT_EQ(Init(), 0);
+  const SettingsRecord s = Settings();
+  struct Case {
+    std::u16string folder;
+    std::u16string expected;
+  } cases[] = {{u"C:\\drivers\\x64\\3", u"C:\\drivers\\x64\\3"},
+               {u"", u""},
+               {std::u16string(300, u'a'), u""}};
+  for (const Case& c : cases) {
+    platform.tableFolder = c.folder;
+    void* state = nullptr;
+    ASSERT_EQ(encoder_->CreateJobState(&s, sizeof s, &state), 0);
+    auto* job = static_cast<JobState*>(state);
+    EXPECT_EQ(std::u16string(job->colourTableFolder), c.expected);
+    encoder_->DestroyJobState(job);
+  }
+}
+
 TEST_F(PageCommands, FullHeaderOfPlainPaperNormalQuality) {
   ASSERT_EQ(Init(), 0);
   SettingsRecord s = Settings();
