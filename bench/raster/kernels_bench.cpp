@@ -37,6 +37,22 @@ void BM_InkValues(benchmark::State& state) {
 }
 BENCHMARK(BM_InkValues);
 
+// The same conversion a row at a time, as the diffusion kernels take it.
+void BM_InkRow(benchmark::State& state) {
+  const RasterSettings s = Settings(0x2300);
+  ColourConverter cv;
+  cv.Init(BuiltinTables(3, 2, 1), s, s.code, 2);
+  const test::Image& im = Band();
+  std::vector<Inks> out(size_t(im.width));
+  for (auto _ : state)
+    for (int y = 0; y < im.height; ++y) {
+      cv.InkRow(im.Row(y), im.width, out.data());
+      benchmark::DoNotOptimize(out.data());
+    }
+  state.SetItemsProcessed(state.iterations() * im.width * im.height);
+}
+BENCHMARK(BM_InkRow);
+
 void BM_Halftone(benchmark::State& state) {
   const uint16_t code = uint16_t(state.range(0));
   const int family = state.range(1);

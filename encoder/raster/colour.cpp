@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <fstream>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "builtin_tables.h"
 
 namespace qvx::raster {
@@ -27,6 +31,15 @@ struct TetraTable {
   Tetra t[17 * 17 * 17];
   uint8_t cell[256];
   uint8_t frac[256];
+  // With 254 read as 255: grid offset (in values) of the cell's first node per
+  // channel (red, green, blue).
+  uint16_t cellOffset[3][256];
+  // A corner's weight by its raw sixteenths (four times, one per channel), and
+  // the reciprocal of each possible weight sum (43687 to 43690: the rounding
+  // down of at most three of the four weights).
+  static constexpr uint32_t kMinSum = 43687;
+  alignas(8) uint16_t weight4[17][4];
+  uint32_t sumReciprocal[4];
   TetraTable() {
     constexpr uint16_t axis[3] = {17 * 17, 17, 1};
     for (int fr = 0; fr <= 16; ++fr)
@@ -52,10 +65,40 @@ struct TetraTable {
       cell[x] = static_cast<uint8_t>(x == 255 ? 15 : x / 16);
       frac[x] = static_cast<uint8_t>(x == 255 ? 16 : x % 16);
     }
+    for (int raw = 0; raw <= 16; ++raw)
+      for (int c = 0; c < 4; ++c) weight4[raw][c] = static_cast<uint16_t>(raw * 43690 / 16);
+    for (uint32_t i = 0; i < 4; ++i)
+      sumReciprocal[i] = static_cast<uint32_t>(((uint64_t(1) << 42) + kMinSum + i - 1) / (kMinSum + i));
+    for (int x = 0; x < 256; ++x) {
+      const int v = x == 254 ? 255 : x;
+      for (int a = 0; a < 3; ++a) {
+        cellOffset[a][x] = static_cast<uint16_t>(4 * axis[a] * cell[v]);
+      }
+    }
   }
 };
 
 namespace {
+
+// ceil(2^36 / d): floor(a / d) = a x r[d] >> 36 for every a below 2^24 and
+// d up to 4095 (the rounding error r[d] x d - 2^36 stays below 2^12).
+constexpr uint32_t kMaxColourSum = 3 * 1023;
+struct ReciprocalTable {
+  uint64_t r[kMaxColourSum + 1];
+  ReciprocalTable() {
+    r[0] = 0;
+    for (uint64_t d = 1; d <= kMaxColourSum; ++d) r[d] = ((uint64_t(1) << 36) + d - 1) / d;
+  }
+};
+
+const ReciprocalTable& Reciprocals() {
+  static const ReciprocalTable table;
+  return table;
+}
+
+inline uint32_t DivideByTable(const uint64_t* r, uint32_t a, uint32_t d) {
+  return uint32_t((uint64_t(a) * r[std::min(d, kMaxColourSum)]) >> 36);
+}
 
 const TetraTable& Tetras() {
   static const TetraTable table;
@@ -96,6 +139,8 @@ void Expand(const In* curve, std::array<Out, 1024>& out) {
 }
 
 }  // namespace
+
+uint32_t DivideSmall(uint32_t a, uint32_t d) { return DivideByTable(Reciprocals().r, a, d); }
 
 int TableVariant(const RasterSettings& s) {
   if (s.docType == 0 || s.docType == 1) return 2;
@@ -251,6 +296,7 @@ ColourTables SelectTables(const RasterSettings& s, uint16_t bandCode, int family
 void ColourConverter::Init(const ColourTables& tables, const RasterSettings& s, uint16_t code,
                            int family) {
   tetras_ = &Tetras();
+  reciprocals_ = Reciprocals().r;
   grid_ = tables.grid;
   grid_.resize(kGridValues);
   limit_ = tables.inkLimit;
@@ -264,7 +310,9 @@ void ColourConverter::Init(const ColourTables& tables, const RasterSettings& s, 
       Expand(curves.data() + 256 * c, p_[c]);
       int16_t signedCurve[256];
       for (int i = 0; i < 256; ++i) signedCurve[i] = static_cast<int16_t>(curves[256 * (4 + c) + i]);
-      Expand(signedCurve, rc_[c]);
+      std::array<int16_t, 1024> expanded;
+      Expand(signedCurve, expanded);
+      for (int i = 0; i < 1024; ++i) rc_[i][c] = expanded[i];
     }
   }
   for (int i = 0; i < 256; ++i) q_[i] = static_cast<uint16_t>(curves[8 * 256 + i] * 1023u / 65535u);
@@ -306,27 +354,110 @@ Inks ColourConverter::ConvertPixel(uint8_t r, uint8_t g, uint8_t b, unsigned* da
 Inks ColourConverter::InkValues(uint8_t r, uint8_t g, uint8_t b) const {
   unsigned dark = 0;
   const Inks v = ConvertPixel(r, g, b, &dark);
+  return Corrected(v, dark);
+}
+
+[[gnu::always_inline]] inline Inks ColourConverter::Corrected(Inks v, unsigned dark) const {
   if (blackOnly_) return {0, 0, 0, q_[v.k & 0xFF]};
-  const uint16_t in[4] = {v.c, v.m, v.y, v.k};
-  uint16_t ink[4];
-  for (int c = 0; c < 4; ++c) {
-    const int x = std::clamp(int(rc_[c][dark]) + int(in[c]), 0, 1023);
-    ink[c] = p_[c][x];
+  const int16_t* rc = rc_[dark].data();
+  const uint32_t ink[4] = {p_[0][std::clamp(rc[0] + int(v.c), 0, 1023)], p_[1][std::clamp(rc[1] + int(v.m), 0, 1023)],
+                           p_[2][std::clamp(rc[2] + int(v.y), 0, 1023)], p_[3][std::clamp(rc[3] + int(v.k), 0, 1023)]};
+  // Over the limit the colour inks share what black leaves, in 256ths:
+  // u = (limit - K) x 256 / (C + M + Y), by the reciprocal table (exact), and
+  // without branches, since whether a pixel is over the limit is anybody's guess.
+  const uint32_t sum = ink[0] + ink[1] + ink[2] + ink[3];
+  const uint32_t limit = limit_;
+  const bool over = sum > limit, blackOnly = ink[3] >= limit;
+  const uint32_t room = blackOnly ? 0 : (limit - ink[3]) * 256;
+  const uint32_t u = DivideByTable(reciprocals_, room, sum - ink[3]);
+  Inks out;
+  out.c = uint16_t(over ? (u * ink[0]) >> 8 : ink[0]);
+  out.m = uint16_t(over ? (u * ink[1]) >> 8 : ink[1]);
+  out.y = uint16_t(over ? (u * ink[2]) >> 8 : ink[2]);
+  out.k = uint16_t(over && blackOnly ? limit : ink[3]);
+  return out;
+}
+
+void ColourConverter::InkRow(const uint8_t* rgb, int count, Inks* out) const {
+  uint32_t cached = 0xFFFFFFFF;
+  Inks v{};
+#if defined(__SSE2__)
+  if (!monochrome_ && !blackOnly_) {
+    // ConvertPixel with the four channels of the weighted sum side by side:
+    // the 16 x 16-bit products taken whole, the same exact reciprocal division.
+    const TetraTable& tt = *tetras_;
+    const uint16_t* grid = grid_.data();
+    alignas(16) uint32_t lanes[4];
+    for (int i = 0; i < count; ++i, rgb += 3) {
+      const uint32_t key = uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2];
+      if (key != cached) {
+        cached = key;
+        // 254 reads as 255.
+        const unsigned r = rgb[0] + (rgb[0] == 254), g = rgb[1] + (rgb[1] == 254), b = rgb[2] + (rgb[2] == 254);
+        const unsigned dark = 4u * (255u - std::max({r, g, b}));
+        // The tetrahedron: fractions sorted in descending order, each carrying
+        // its axis's step between nodes; tied fractions give zero weights, so
+        // their order does not matter.
+        unsigned f0 = tt.frac[r], f1 = tt.frac[g], f2 = tt.frac[b];
+        unsigned s0 = 4 * 17 * 17, s1 = 4 * 17, s2 = 4;
+        auto order = [](unsigned& fa, unsigned& fb, unsigned& sa, unsigned& sb) {
+          const bool swap = fa < fb;
+          const unsigned f = swap ? fb : fa, s = swap ? sb : sa;
+          fb = swap ? fa : fb, sb = swap ? sa : sb;
+          fa = f, sa = s;
+        };
+        order(f0, f1, s0, s1);
+        order(f1, f2, s1, s2);
+        order(f0, f1, s0, s1);
+        const uint16_t* base = grid + tt.cellOffset[0][r] + tt.cellOffset[1][g] + tt.cellOffset[2][b];
+        auto node = [&](unsigned offset) {
+          return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + offset));
+        };
+        auto weights = [&](unsigned raw) {
+          return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tt.weight4[raw]));
+        };
+        const unsigned r0 = 16 - f0, r1 = f0 - f1, r2 = f1 - f2;
+        const __m128i w01 = _mm_unpacklo_epi64(weights(r0), weights(r1));
+        const __m128i w23 = _mm_unpacklo_epi64(weights(r2), weights(f2));
+        const __m128i n01 = _mm_unpacklo_epi64(node(0), node(s0));
+        const __m128i n23 = _mm_unpacklo_epi64(node(s0 + s1), node(4 * (17 * 17 + 17 + 1)));
+        const uint32_t reciprocal =
+            tt.sumReciprocal[tt.weight4[r0][0] + tt.weight4[r1][0] + tt.weight4[r2][0] + tt.weight4[f2][0] - TetraTable::kMinSum];
+        const __m128i lo01 = _mm_mullo_epi16(n01, w01), hi01 = _mm_mulhi_epu16(n01, w01);
+        const __m128i lo23 = _mm_mullo_epi16(n23, w23), hi23 = _mm_mulhi_epu16(n23, w23);
+        const __m128i acc = _mm_add_epi32(
+            _mm_add_epi32(_mm_unpacklo_epi16(lo01, hi01), _mm_unpackhi_epi16(lo01, hi01)),
+            _mm_add_epi32(_mm_unpacklo_epi16(lo23, hi23), _mm_unpackhi_epi16(lo23, hi23)));
+        const __m128i rc = _mm_shuffle_epi32(_mm_cvtsi32_si128(int(reciprocal)), 0);
+        const __m128i even = _mm_srli_epi64(_mm_mul_epu32(acc, rc), 42);
+        const __m128i odd = _mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(acc, 32), rc), 42);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_or_si128(even, _mm_slli_epi64(odd, 32)));
+        Inks node4{uint16_t(lanes[0]), uint16_t(lanes[1]), uint16_t(lanes[2]), uint16_t(lanes[3])};
+        if (family1_ && r == g && g == b) {
+          node4.m = node4.y = node4.c;
+          node4.k = std::max(node4.k, node4.c);
+        }
+        v = Corrected(node4, dark);
+      }
+      out[i] = v;
+    }
+    return;
   }
-  const uint16_t sum = static_cast<uint16_t>(ink[0] + ink[1] + ink[2] + ink[3]);
-  if (sum > limit_) {
-    if (ink[3] >= limit_) return {0, 0, 0, limit_};
-    const uint32_t u = (uint32_t(limit_) - ink[3]) * 256 / (sum - ink[3]);
-    for (int c = 0; c < 3; ++c) ink[c] = static_cast<uint16_t>((u * ink[c]) >> 8);
+#endif
+  for (int i = 0; i < count; ++i, rgb += 3) {
+    const uint32_t key = uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2];
+    if (key != cached) v = InkValues(rgb[0], rgb[1], rgb[2]), cached = key;
+    out[i] = v;
   }
-  return {ink[0], ink[1], ink[2], ink[3]};
 }
 
 Inks ColourConverter::DitherValues(uint8_t r, uint8_t g, uint8_t b) const {
   const Inks v = ConvertPixel(r, g, b, nullptr);
   if (blackOnly_) return {0, 0, 0, q_[v.k & 0xFF]};
-  const int k = p_[3][v.k];
-  int col[3] = {std::max<int>(p_[0][v.c], k), std::max<int>(p_[1][v.m], k), std::max<int>(p_[2][v.y], k)};
+  // Grid values above 1023 (a damaged table file) read the curves' last entry.
+  auto out = [&](int c, uint16_t x) { return int(p_[c][std::min<int>(x, 1023)]); };
+  const int k = out(3, v.k);
+  int col[3] = {std::max(out(0, v.c), k), std::max(out(1, v.m), k), std::max(out(2, v.y), k)};
   const int s = col[0] + col[1] + col[2] - 2 * k;
   if (s > limit_) {
     if (k >= limit_) return {0, 0, 0, limit_};

@@ -48,6 +48,10 @@ ColourTables SelectTables(const RasterSettings& s, uint16_t bandCode, int family
 
 struct TetraTable;
 
+// a / d rounded down, for a below 2^24 and d from 1 to 3069, by a table of
+// reciprocals (the ink limit's share of the colour inks).
+uint32_t DivideSmall(uint32_t a, uint32_t d);
+
 struct Inks {
   uint16_t c, m, y, k;
 };
@@ -61,6 +65,8 @@ class ColourConverter {
   Inks ConvertPixel(uint8_t r, uint8_t g, uint8_t b, unsigned* darkness) const;
   // Ink values for error diffusion (correction, output curves, ink limit).
   Inks InkValues(uint8_t r, uint8_t g, uint8_t b) const;
+  // InkValues of count pixels (RGB, consecutive).
+  void InkRow(const uint8_t* rgb, int count, Inks* out) const;
   // Ink values for ordered dither (output curves, colour raised to black, limit).
   Inks DitherValues(uint8_t r, uint8_t g, uint8_t b) const;
 
@@ -68,10 +74,14 @@ class ColourConverter {
   uint16_t InkLimit() const { return limit_; }
 
  private:
+  // The correction and output curves and the ink limit on a grid result.
+  Inks Corrected(Inks grid, unsigned darkness) const;
+
   const TetraTable* tetras_ = nullptr;
   std::vector<uint16_t> grid_;
   std::array<std::array<uint16_t, 1024>, 4> p_{};
-  std::array<std::array<int16_t, 1024>, 4> rc_{};
+  std::array<std::array<int16_t, 4>, 1024> rc_{};  // correction by darkness, C M Y K side by side
+  const uint64_t* reciprocals_ = nullptr;
   std::array<uint16_t, 256> q_{};
   uint16_t limit_ = 0;
   bool monochrome_ = false;

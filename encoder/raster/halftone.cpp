@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "halftone_tables.h"
 
 namespace qvx::raster {
@@ -90,10 +94,25 @@ void Halftoner::Select(const MethodRecord& method, int outPixels) {
   line_ = 0;
   p_ = q_ = 0;
   if (method.ordered) return;
+  // Each channel starts from the same seed: value i of the channel's
+  // (pixel, row) sequence is pattern entry i mod 4096.
   const size_t values = 3 * size_t(outPixels) + 12;
-  for (auto& e : errors_) {
-    e.resize(values);
-    for (size_t i = 0; i < values; ++i) e[i] = builtin::kStartPattern[i % 4096];
+  errors_.resize(4 * values);
+  for (size_t i = 0; i < values; ++i)
+    for (int c = 0; c < 4; ++c) errors_[4 * i + c] = builtin::kStartPattern[i % 4096];
+}
+
+void Halftoner::ConvertRow(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth) {
+  inks_.resize(size_t(std::max(inkWidth, 0)));
+  converted_.resize(inks_.size());
+  const Inks* converted = converted_.data();
+  cv.InkRow(row + 3 * size_t(inkLeft), inkWidth, converted_.data());
+  const int16_t* lower = builtin::kLowerBound;
+  for (int i = 0; i < inkWidth; ++i) {
+    const Inks v = converted[i];
+    PixelInk& p = inks_[size_t(i)];
+    p.v[0] = int16_t(v.c), p.v[1] = int16_t(v.m), p.v[2] = int16_t(v.y), p.v[3] = int16_t(v.k);
+    for (int c = 0; c < 4; ++c) p.lb[c] = lower[p.v[c]];
   }
 }
 
@@ -102,6 +121,7 @@ bool Halftoner::Rows(const ColourConverter& cv, const uint8_t* rows, size_t byte
                      size_t planeStride) {
   bool ink = false;
   const size_t lineBytes = 4 * planeStride;
+  const uint8_t* converted = nullptr;  // the row inks_ holds
   for (int r = 0; r < rowCount; ++r) {
     const uint8_t* row = rows + size_t(r) * bytesPerRow;
     if (method_.ordered) {
@@ -109,9 +129,14 @@ bool Halftoner::Rows(const ColourConverter& cv, const uint8_t* rows, size_t byte
       out += lineBytes;
       continue;
     }
+    // A row repeating the one before (scaled-up images) keeps its conversion.
+    if (!converted || std::memcmp(converted + 3 * size_t(inkLeft), row + 3 * size_t(inkLeft),
+                                  3 * size_t(std::max(inkWidth, 0))) != 0)
+      ConvertRow(cv, row, inkLeft, inkWidth);
+    converted = row;
     for (int l = 0; l < LinesPerRow(); ++l) {
       const bool rtl = method_.wide ? l == 1 : (line_ & 1) != 0;
-      ink |= DiffuseLine(cv, row, inkLeft, inkWidth, rtl, out, planeStride);
+      ink |= DiffuseLine(cv.BlackOnly(), inkLeft, inkWidth, rtl, out, planeStride);
       ++line_;
       out += lineBytes;
     }
@@ -119,21 +144,76 @@ bool Halftoner::Rows(const ColourConverter& cv, const uint8_t* rows, size_t byte
   return ink;
 }
 
-bool Halftoner::DiffuseLine(const ColourConverter& cv, const uint8_t* row, int inkLeft,
-                            int inkWidth, bool rtl, uint8_t* line, size_t planeStride) {
+namespace {
+
+// The noise walk of error diffusion: position p advances once per pixel and
+// channel, the threshold position q once per position whose noise is 192 or
+// more. Since q always equals the count of such positions passed (modulo
+// 1024), one step counter s with p = s mod 1024 and q = spread(s) mod 1024
+// stands for both; it repeats after kPeriod steps. Per step: the threshold
+// offset for either threshold range and the noise quarter added at the lower
+// bound.
+struct NoiseSteps {
+  static constexpr unsigned kPeriod = 8192;
+  static constexpr unsigned kPad = 8;  // vector loads run up to 3 steps past the period
+  uint16_t spread[kPeriod];            // q at step s
+  int16_t threshold[2][kPeriod + kPad];
+  int16_t quarter[kPeriod + kPad];
+  bool periodic = false;
+
+  NoiseSteps() {
+    unsigned q = 0;
+    for (unsigned s = 0; s < kPeriod + kPad; ++s) {
+      const int np = builtin::kNoise[s & 1023];
+      const unsigned at = s % kPeriod;
+      if (s < kPeriod) spread[s] = uint16_t(q);
+      const int nq = builtin::kNoise[spread[at]];
+      threshold[0][s] = int16_t(np >= 192 ? std::clamp(2 * nq + 514, 2, 1023) : 2);
+      threshold[1][s] = int16_t(np >= 192 ? std::clamp(2 * nq + 514, 2, 2046) : 2);
+      quarter[s] = int16_t(np / 4);
+      if (s < kPeriod) q = (q + (np >= 192)) & 1023;
+      if (s + 1 == kPeriod) periodic = q == 0;
+    }
+  }
+
+  // The step standing for positions (p, q); kPeriod when none does.
+  unsigned StepOf(unsigned p, unsigned q) const {
+    for (unsigned s = p; s < kPeriod; s += 1024)
+      if (spread[s] == q) return s;
+    return kPeriod;
+  }
+};
+
+const NoiseSteps& Steps() {
+  static const NoiseSteps steps;
+  return steps;
+}
+
+}  // namespace
+
+bool Halftoner::DiffuseLine(bool blackOnly, int inkLeft, int inkWidth, bool rtl, uint8_t* line,
+                            size_t planeStride) {
   std::memset(line, 0, 4 * planeStride);
   if (inkWidth <= 0) return false;
+#if defined(__SSE2__)
+  if (!blackOnly && !reference_) {
+    const NoiseSteps& steps = Steps();
+    const unsigned s = steps.periodic ? steps.StepOf(p_, q_) : NoiseSteps::kPeriod;
+    if (s < NoiseSteps::kPeriod)
+      return method_.bits == 1 ? DiffuseVector<1>(inkLeft, inkWidth, rtl, line, planeStride, s)
+                               : DiffuseVector<2>(inkLeft, inkWidth, rtl, line, planeStride, s);
+  }
+#endif
   // The kernel with its bit depth and channel count fixed at compile time.
   if (method_.bits == 1)
-    return cv.BlackOnly() ? Diffuse<1, 3>(cv, row, inkLeft, inkWidth, rtl, line, planeStride)
-                          : Diffuse<1, 0>(cv, row, inkLeft, inkWidth, rtl, line, planeStride);
-  return cv.BlackOnly() ? Diffuse<2, 3>(cv, row, inkLeft, inkWidth, rtl, line, planeStride)
-                        : Diffuse<2, 0>(cv, row, inkLeft, inkWidth, rtl, line, planeStride);
+    return blackOnly ? Diffuse<1, 3>(inkLeft, inkWidth, rtl, line, planeStride)
+                     : Diffuse<1, 0>(inkLeft, inkWidth, rtl, line, planeStride);
+  return blackOnly ? Diffuse<2, 3>(inkLeft, inkWidth, rtl, line, planeStride)
+                   : Diffuse<2, 0>(inkLeft, inkWidth, rtl, line, planeStride);
 }
 
 template <int bits, int firstChannel>
-bool Halftoner::Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth,
-                        bool rtl, uint8_t* line, size_t planeStride) {
+bool Halftoner::Diffuse(int inkLeft, int inkWidth, bool rtl, uint8_t* line, size_t planeStride) {
   const int rep = method_.replication;
   constexpr int byteShift = bits == 1 ? 3 : 2;  // pixels per byte: 8 or 4
   constexpr int pixelMask = (1 << byteShift) - 1;
@@ -153,26 +233,16 @@ bool Halftoner::Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLe
   bool any = false;
   uint8_t acc[4] = {0, 0, 0, 0};
   int accByte = x0 >> byteShift;
-  int ink[4] = {0, 0, 0, 0};
-  uint32_t cached = 0xFFFFFFFF;
-  const uint8_t* px = row + 3 * (rtl ? inkLeft + inkWidth - 1 : inkLeft);
-  const int pxStep = rtl ? -3 : 3;
+  const PixelInk* px = inks_.data() + (rtl ? inkWidth - 1 : 0);
   int repLeft = 0;
   unsigned p = p_, q = q_;
   const int16_t* noise = builtin::kNoise;
-  int16_t* errors[4];
-  for (int c = 0; c < 4; ++c) errors[c] = errors_[c].data() + 6;  // two pixels of margin
+  int16_t* errors = errors_.data() + 24;  // two pixels of margin
   const int16_t* lower = builtin::kLowerBound;
 
   for (int n = 0, x = x0; n < count; ++n, x += step) {
     if (repLeft == 0) {
-      const uint32_t rgb = uint32_t(px[0]) << 16 | uint32_t(px[1]) << 8 | px[2];
-      if (rgb != cached) {
-        const Inks v = cv.InkValues(px[0], px[1], px[2]);
-        ink[0] = v.c, ink[1] = v.m, ink[2] = v.y, ink[3] = v.k;
-        cached = rgb;
-      }
-      px += pxStep;
+      px += n == 0 ? 0 : step;
       repLeft = rep;
     }
     --repLeft;
@@ -186,11 +256,13 @@ bool Halftoner::Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLe
     }
     const int shift = (pixelMask - (x & pixelMask)) * bits;
     for (int c = firstChannel; c < 4; ++c) {
-      int16_t* e = errors[c] + 3 * x;
-      int E = ((2 * (e[b1 + cur] + e[prev]) + e[b1 + prev] + e[f1 + prev] + e[b2 + cur] + e[prev2]) >> 3) +
-              ink[c];
+      // Value o of this channel's (pixel, row) sequence, relative to pixel x.
+      int16_t* e = errors + 12 * x + c;
+      auto at = [e](int o) -> int16_t& { return e[4 * o]; };
+      int E = ((2 * (at(b1 + cur) + at(prev)) + at(b1 + prev) + at(f1 + prev) + at(b2 + cur) + at(prev2)) >> 3) +
+              px->v[c];
       E = int16_t(E);
-      const int v = ink[c];
+      const int v = px->v[c];
       const int lb = lower[v];
       const int np = noise[p & 1023];
       E = E < lb ? lb + np / 4 : E;
@@ -205,7 +277,7 @@ bool Halftoner::Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLe
       const int leak = white >= t + k[6] ? k[7] : 0;
       level = v > 0 ? level : 0;
       E = v > 0 ? E - take[bits == 1 ? level * 3 : level] : white - leak;
-      e[cur] = int16_t(E);
+      at(cur) = int16_t(E);
       acc[c] |= uint8_t(level << shift);
     }
   }
@@ -217,6 +289,111 @@ bool Halftoner::Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLe
   q_ = q & 1023;
   return any;
 }
+
+#if defined(__SSE2__)
+namespace {
+
+inline __m128i Load4(const int16_t* p) {  // four int16 as four int32
+  const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+}
+
+inline __m128i Choose(__m128i mask, __m128i a, __m128i b) {  // mask ? a : b
+  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+}  // namespace
+
+// The four channels of Diffuse<bits, 0> side by side, one vector lane each;
+// the noise walk comes from the step tables. Same arithmetic, same results.
+template <int bits>
+bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line, size_t planeStride,
+                              unsigned s) {
+  const NoiseSteps& steps = Steps();
+  const int rep = method_.replication;
+  constexpr int byteShift = bits == 1 ? 3 : 2;
+  constexpr int pixelMask = (1 << byteShift) - 1;
+  const int16_t* k = method_.k;
+  const int16_t* threshold = steps.threshold[method_.wide ? 1 : 0];
+  // E >= t + k  is  E > t + (k - 1).
+  const __m128i k0 = _mm_set1_epi32(k[0] - 1), k1 = _mm_set1_epi32(k[1] - 1), k2 = _mm_set1_epi32(k[2] - 1);
+  const __m128i k6 = _mm_set1_epi32(k[6] - 2), leakValue = _mm_set1_epi32(k[7]);
+  const __m128i take1 = _mm_set1_epi32(k[5]), take2 = _mm_set1_epi32(k[4]), take3 = _mm_set1_epi32(k[3]);
+  const __m128i one = _mm_set1_epi32(1), two = _mm_set1_epi32(2), three = _mm_set1_epi32(3);
+  const int cur = line_ % 3, prev = (line_ + 2) % 3, prev2 = (line_ + 1) % 3;
+  const int step = rtl ? -1 : 1;
+  const int x0 = rtl ? (inkLeft + inkWidth) * rep - 1 : inkLeft * rep;
+  const int count = inkWidth * rep;
+  int16_t* errors = errors_.data() + 24;
+  auto slot = [errors](int x, int row) { return errors + 12 * x + 4 * row; };
+
+  // The current row's two previous values stay in registers.
+  __m128i e1 = Load4(slot(x0 - step, cur)), e2 = Load4(slot(x0 - 2 * step, cur));
+  __m128i acc = _mm_setzero_si128();
+  uint32_t anyBits = 0;
+  int accByte = x0 >> byteShift;
+  auto store = [&](int at) {
+    __m128i b = _mm_packs_epi32(acc, acc);
+    b = _mm_packus_epi16(b, b);
+    const uint32_t w = uint32_t(_mm_cvtsi128_si32(b));
+    line[at] = uint8_t(w);
+    line[planeStride + at] = uint8_t(w >> 8);
+    line[2 * planeStride + at] = uint8_t(w >> 16);
+    line[3 * planeStride + at] = uint8_t(w >> 24);
+    anyBits |= w;
+  };
+  const PixelInk* px = inks_.data() + (rtl ? inkWidth - 1 : 0);
+  __m128i v = _mm_setzero_si128(), lb = v, inked = v;
+  int repLeft = 0;
+  for (int n = 0, x = x0; n < count; ++n, x += step) {
+    if (repLeft == 0) {
+      v = Load4(px->v);
+      lb = Load4(px->lb);
+      inked = _mm_cmpgt_epi32(v, _mm_setzero_si128());
+      px += step;
+      repLeft = rep;
+    }
+    --repLeft;
+    if ((x >> byteShift) != accByte) {
+      store(accByte);
+      acc = _mm_setzero_si128();
+      accByte = x >> byteShift;
+    }
+    const __m128i above = Load4(slot(x, prev));
+    const __m128i rest = _mm_add_epi32(
+        _mm_add_epi32(_mm_add_epi32(above, above), _mm_add_epi32(Load4(slot(x - step, prev)), Load4(slot(x + step, prev)))),
+        _mm_add_epi32(Load4(slot(x, prev2)), e2));
+    __m128i E = _mm_add_epi32(_mm_add_epi32(e1, e1), rest);
+    E = _mm_add_epi32(_mm_srai_epi32(E, 3), v);
+    E = _mm_srai_epi32(_mm_slli_epi32(E, 16), 16);  // kept as int16
+    const __m128i t = Load4(threshold + s);
+    E = Choose(_mm_cmplt_epi32(E, lb), _mm_add_epi32(lb, Load4(steps.quarter + s)), E);
+    s += 4;
+    if (s >= NoiseSteps::kPeriod) s -= NoiseSteps::kPeriod;
+    const __m128i hit2 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k2));
+    __m128i level = _mm_and_si128(hit2, one), take = _mm_and_si128(hit2, take1);
+    if constexpr (bits == 2) {
+      const __m128i hit1 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k1));
+      const __m128i hit0 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k0));
+      level = Choose(hit0, three, Choose(hit1, two, level));
+      take = Choose(hit0, take3, Choose(hit1, take2, take));
+    }
+    const __m128i leak = _mm_and_si128(_mm_cmpgt_epi32(E, _mm_add_epi32(t, k6)), leakValue);
+    // E stays within int16: at least the lowest lower bound less a noise
+    // quarter less the largest take, and a white step always leaks at the top.
+    E = Choose(inked, _mm_sub_epi32(E, take), _mm_sub_epi32(_mm_add_epi32(E, one), leak));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(slot(x, cur)), _mm_packs_epi32(E, E));
+    e2 = e1;
+    e1 = E;
+    const int shift = (pixelMask - (x & pixelMask)) * bits;
+    acc = _mm_or_si128(acc, _mm_sll_epi32(_mm_and_si128(level, inked), _mm_cvtsi32_si128(shift)));
+  }
+  store(accByte);
+  p_ = s & 1023;
+  q_ = steps.spread[s];
+  return anyBits != 0;
+}
+#endif
 
 bool Halftoner::DitherLine(const ColourConverter& cv, const uint8_t* row, int pageRow,
                            int inkLeft, int inkWidth, uint8_t* line, size_t planeStride) {

@@ -23,6 +23,13 @@ MethodRecord SelectMethod(int family, uint16_t bandCode, uint16_t mediaType, int
 // Family-2 key of the method table.
 unsigned DiffusionKey(uint16_t bandCode, uint16_t mediaType, int paperSize);
 
+// One converted source pixel as the diffusion kernels read it: the four ink
+// values and the lowest accumulated error each may keep.
+struct PixelInk {
+  int16_t v[4];
+  int16_t lb[4];
+};
+
 class Halftoner {
  public:
   // Selects the method for output lines of outPixels pixels; resets the error
@@ -39,18 +46,30 @@ class Halftoner {
   bool Rows(const ColourConverter& cv, const uint8_t* rows, size_t bytesPerRow, int rowCount,
             int pageRow, int inkLeft, int inkWidth, uint8_t* out, size_t planeStride);
 
+  // Diffusion by the plain per-channel kernel only (the vector kernel must
+  // give the same dots and leave the same state; the tests compare them).
+  void UseReferenceKernel(bool on) { reference_ = on; }
+
  private:
-  bool DiffuseLine(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth,
-                   bool rightToLeft, uint8_t* line, size_t planeStride);
+  void ConvertRow(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth);
+  bool DiffuseLine(bool blackOnly, int inkLeft, int inkWidth, bool rightToLeft, uint8_t* line,
+                   size_t planeStride);
   template <int bits, int firstChannel>
-  bool Diffuse(const ColourConverter& cv, const uint8_t* row, int inkLeft, int inkWidth, bool rightToLeft,
-               uint8_t* line, size_t planeStride);
+  bool Diffuse(int inkLeft, int inkWidth, bool rightToLeft, uint8_t* line, size_t planeStride);
+  template <int bits>
+  bool DiffuseVector(int inkLeft, int inkWidth, bool rightToLeft, uint8_t* line, size_t planeStride,
+                     unsigned step);
   bool DitherLine(const ColourConverter& cv, const uint8_t* row, int pageRow, int inkLeft,
                   int inkWidth, uint8_t* line, size_t planeStride);
 
   MethodRecord method_;
   int outPixels_ = 0;
-  std::vector<int16_t> errors_[4];  // three rows interleaved, two pixels of margin each side
+  // Accumulated errors: per output pixel (two of margin each side) three rows,
+  // each four channels.
+  std::vector<int16_t> errors_;
+  std::vector<PixelInk> inks_;      // the row being diffused, from its left ink edge
+  std::vector<Inks> converted_;
+  bool reference_ = false;
   unsigned line_ = 0;               // lines since the method was selected
   unsigned p_ = 0, q_ = 0;          // noise positions
 };

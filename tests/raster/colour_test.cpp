@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <random>
 
@@ -98,6 +99,64 @@ TEST(ColourConversion, InkLimitScalesColourAndKeepsBlack) {
   EXPECT_EQ(i.k, 200);
   EXPECT_EQ(i.c, (u * 333) >> 8);
   EXPECT_EQ(i.m, i.c);
+}
+
+// The row converter takes its own route through the grid (tetrahedron found
+// without the weight table, four channels at once); it must give exactly what
+// the pixel converter gives, for every table set and for a damaged table whose
+// grid holds values far beyond the curves' range.
+TEST(ColourConversion, RowConversionMatchesPixelConversion) {
+  std::vector<uint8_t> px;
+  for (int v : {0, 1, 15, 16, 17, 127, 128, 239, 240, 253, 254, 255})  // cell edges, 254 read as 255
+    for (int g : {0, 16, 254, 255})
+      for (int b : {0, 100, 254, 255}) px.insert(px.end(), {uint8_t(v), uint8_t(g), uint8_t(b)});
+  for (int v = 0; v < 256; ++v) px.insert(px.end(), {uint8_t(v), uint8_t(v), uint8_t(v)});
+  std::mt19937 rng(5);
+  for (int n = 0; n < 30000; ++n) {
+    const uint32_t v = rng();
+    px.insert(px.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)});
+    if (n % 7 == 0) px.insert(px.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)});  // runs
+  }
+  const int count = int(px.size() / 3);
+  auto check = [&](const ColourConverter& cv, const char* what) {
+    std::vector<Inks> row(size_t(count) + 1, Inks{0xEEEE, 0xEEEE, 0xEEEE, 0xEEEE});
+    cv.InkRow(px.data(), count, row.data());
+    for (int i = 0; i < count; ++i) {
+      const Inks want = cv.InkValues(px[3 * i], px[3 * i + 1], px[3 * i + 2]);
+      ASSERT_EQ((std::array{row[i].c, row[i].m, row[i].y, row[i].k}), (std::array{want.c, want.m, want.y, want.k}))
+          << what << " pixel " << int(px[3 * i]) << "," << int(px[3 * i + 1]) << "," << int(px[3 * i + 2]);
+    }
+    EXPECT_EQ(row[size_t(count)].c, 0xEEEE) << what;  // nothing written past the row
+    for (int i = 0; i < count; i += 97) cv.DitherValues(px[3 * i], px[3 * i + 1], px[3 * i + 2]);
+  };
+  for (unsigned passClass : {1u, 2u, 3u, 5u})
+    for (int family : {1, 2})
+      for (int variant : {1, 2}) {
+        const uint16_t code = passClass == 1 ? 0x107 : passClass == 2 ? 0x205 : passClass == 3 ? 0x300 : 0x500;
+        ColourConverter cv;
+        cv.Init(BuiltinTables(passClass, family, variant), Colour(code), code, family);
+        check(cv, "built-in");
+      }
+  ColourTables damaged = BuiltinTables(3, 2, 1);
+  for (uint16_t& v : damaged.grid) v = uint16_t(rng());
+  for (uint16_t& v : damaged.curves) v = uint16_t(rng());
+  damaged.inkLimit = 700;
+  ColourConverter cv;
+  cv.Init(damaged, Colour(0x300), 0x300, 2);
+  check(cv, "damaged");
+}
+
+TEST(ColourConversion, SmallDivisionIsExact) {
+  std::mt19937 rng(9);
+  for (uint32_t d = 1; d <= 3069; ++d) {
+    std::vector<uint32_t> as = {0, 1, d - 1, d, d + 1, (1u << 24) - 1, ((1u << 24) - 1) / d * d, 65535u * 256};
+    for (uint32_t k = 1; k < 60; ++k) as.insert(as.end(), {k * d - 1, k * d, (1u << 24) / k / d * d - 1});
+    for (int n = 0; n < 40; ++n) as.push_back(rng() & 0xFFFFFF);
+    for (uint32_t a : as) {
+      a &= 0xFFFFFF;
+      ASSERT_EQ(DivideSmall(a, d), a / d) << a << " / " << d;
+    }
+  }
 }
 
 TEST(ColourConversion, BlackOnlyJobsUseTheBlackCurve) {
