@@ -111,7 +111,7 @@ void Halftoner::ConvertRow(const ColourConverter& cv, const uint8_t* row, int in
   for (int i = 0; i < inkWidth; ++i) {
     const Inks v = converted[i];
     PixelInk& p = inks_[size_t(i)];
-    p.v[0] = int16_t(v.c), p.v[1] = int16_t(v.m), p.v[2] = int16_t(v.y), p.v[3] = int16_t(v.k);
+    p.v[0] = v.c, p.v[1] = v.m, p.v[2] = v.y, p.v[3] = v.k;
     for (int c = 0; c < 4; ++c) p.lb[c] = lower[p.v[c]];
   }
 }
@@ -157,8 +157,8 @@ struct NoiseSteps {
   static constexpr unsigned kPeriod = 8192;
   static constexpr unsigned kPad = 8;  // vector loads run up to 3 steps past the period
   uint16_t spread[kPeriod];            // q at step s
-  int16_t threshold[2][kPeriod + kPad];
-  int16_t quarter[kPeriod + kPad];
+  int32_t threshold[2][kPeriod + kPad];
+  int32_t quarter[kPeriod + kPad];
   bool periodic = false;
 
   NoiseSteps() {
@@ -168,9 +168,9 @@ struct NoiseSteps {
       const unsigned at = s % kPeriod;
       if (s < kPeriod) spread[s] = uint16_t(q);
       const int nq = builtin::kNoise[spread[at]];
-      threshold[0][s] = int16_t(np >= 192 ? std::clamp(2 * nq + 514, 2, 1023) : 2);
-      threshold[1][s] = int16_t(np >= 192 ? std::clamp(2 * nq + 514, 2, 2046) : 2);
-      quarter[s] = int16_t(np / 4);
+      threshold[0][s] = np >= 192 ? std::clamp(2 * nq + 514, 2, 1023) : 2;
+      threshold[1][s] = np >= 192 ? std::clamp(2 * nq + 514, 2, 2046) : 2;
+      quarter[s] = np / 4;
       if (s < kPeriod) q = (q + (np >= 192)) & 1023;
       if (s + 1 == kPeriod) periodic = q == 0;
     }
@@ -199,9 +199,14 @@ bool Halftoner::DiffuseLine(bool blackOnly, int inkLeft, int inkWidth, bool rtl,
   if (!blackOnly && !reference_) {
     const NoiseSteps& steps = Steps();
     const unsigned s = steps.periodic ? steps.StepOf(p_, q_) : NoiseSteps::kPeriod;
-    if (s < NoiseSteps::kPeriod)
-      return method_.bits == 1 ? DiffuseVector<1>(inkLeft, inkWidth, rtl, line, planeStride, s)
-                               : DiffuseVector<2>(inkLeft, inkWidth, rtl, line, planeStride, s);
+    // Thresholds in descending order let the level be counted.
+    const int16_t* k = method_.k;
+    const bool nested = k[0] >= k[1] && k[1] >= k[2];
+    if (s < NoiseSteps::kPeriod) {
+      if (method_.bits == 1) return DiffuseVector<1, true>(inkLeft, inkWidth, rtl, line, planeStride, s);
+      return nested ? DiffuseVector<2, true>(inkLeft, inkWidth, rtl, line, planeStride, s)
+                    : DiffuseVector<2, false>(inkLeft, inkWidth, rtl, line, planeStride, s);
+    }
   }
 #endif
   // The kernel with its bit depth and channel count fixed at compile time.
@@ -237,7 +242,7 @@ bool Halftoner::Diffuse(int inkLeft, int inkWidth, bool rtl, uint8_t* line, size
   int repLeft = 0;
   unsigned p = p_, q = q_;
   const int16_t* noise = builtin::kNoise;
-  int16_t* errors = errors_.data() + 24;  // two pixels of margin
+  int32_t* errors = errors_.data() + 24;  // two pixels of margin
   const int16_t* lower = builtin::kLowerBound;
 
   for (int n = 0, x = x0; n < count; ++n, x += step) {
@@ -257,8 +262,8 @@ bool Halftoner::Diffuse(int inkLeft, int inkWidth, bool rtl, uint8_t* line, size
     const int shift = (pixelMask - (x & pixelMask)) * bits;
     for (int c = firstChannel; c < 4; ++c) {
       // Value o of this channel's (pixel, row) sequence, relative to pixel x.
-      int16_t* e = errors + 12 * x + c;
-      auto at = [e](int o) -> int16_t& { return e[4 * o]; };
+      int32_t* e = errors + 12 * x + c;
+      auto at = [e](int o) -> int32_t& { return e[4 * o]; };
       int E = ((2 * (at(b1 + cur) + at(prev)) + at(b1 + prev) + at(f1 + prev) + at(b2 + cur) + at(prev2)) >> 3) +
               px->v[c];
       E = int16_t(E);
@@ -293,10 +298,7 @@ bool Halftoner::Diffuse(int inkLeft, int inkWidth, bool rtl, uint8_t* line, size
 #if defined(__SSE2__)
 namespace {
 
-inline __m128i Load4(const int16_t* p) {  // four int16 as four int32
-  const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-  return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
-}
+inline __m128i Load(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
 inline __m128i Choose(__m128i mask, __m128i a, __m128i b) {  // mask ? a : b
   return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
@@ -306,7 +308,8 @@ inline __m128i Choose(__m128i mask, __m128i a, __m128i b) {  // mask ? a : b
 
 // The four channels of Diffuse<bits, 0> side by side, one vector lane each;
 // the noise walk comes from the step tables. Same arithmetic, same results.
-template <int bits>
+// nested: k0 >= k1 >= k2, so the level is the count of thresholds passed.
+template <int bits, bool nested>
 bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line, size_t planeStride,
                               unsigned s) {
   const NoiseSteps& steps = Steps();
@@ -314,21 +317,24 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line
   constexpr int byteShift = bits == 1 ? 3 : 2;
   constexpr int pixelMask = (1 << byteShift) - 1;
   const int16_t* k = method_.k;
-  const int16_t* threshold = steps.threshold[method_.wide ? 1 : 0];
+  const int32_t* threshold = steps.threshold[method_.wide ? 1 : 0];
   // E >= t + k  is  E > t + (k - 1).
   const __m128i k0 = _mm_set1_epi32(k[0] - 1), k1 = _mm_set1_epi32(k[1] - 1), k2 = _mm_set1_epi32(k[2] - 1);
   const __m128i k6 = _mm_set1_epi32(k[6] - 2), leakValue = _mm_set1_epi32(k[7]);
-  const __m128i take1 = _mm_set1_epi32(k[5]), take2 = _mm_set1_epi32(k[4]), take3 = _mm_set1_epi32(k[3]);
+  // Energy per level (a one-bit dot is level 1 with k5); counted levels take
+  // the differences.
+  const __m128i take1 = _mm_set1_epi32(k[5]), take2 = _mm_set1_epi32(nested ? k[4] - k[5] : k[4]);
+  const __m128i take3 = _mm_set1_epi32(nested ? k[3] - k[4] : k[3]);
   const __m128i one = _mm_set1_epi32(1), two = _mm_set1_epi32(2), three = _mm_set1_epi32(3);
   const int cur = line_ % 3, prev = (line_ + 2) % 3, prev2 = (line_ + 1) % 3;
   const int step = rtl ? -1 : 1;
   const int x0 = rtl ? (inkLeft + inkWidth) * rep - 1 : inkLeft * rep;
   const int count = inkWidth * rep;
-  int16_t* errors = errors_.data() + 24;
+  int32_t* errors = errors_.data() + 24;
   auto slot = [errors](int x, int row) { return errors + 12 * x + 4 * row; };
 
   // The current row's two previous values stay in registers.
-  __m128i e1 = Load4(slot(x0 - step, cur)), e2 = Load4(slot(x0 - 2 * step, cur));
+  __m128i e1 = Load(slot(x0 - step, cur)), e2 = Load(slot(x0 - 2 * step, cur));
   __m128i acc = _mm_setzero_si128();
   uint32_t anyBits = 0;
   int accByte = x0 >> byteShift;
@@ -343,13 +349,20 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line
     anyBits |= w;
   };
   const PixelInk* px = inks_.data() + (rtl ? inkWidth - 1 : 0);
-  __m128i v = _mm_setzero_si128(), lb = v, inked = v;
+  // Per source pixel: the ink (shifted for the 16-bit wrap), its lower bound,
+  // and what a level takes, or for a lane without ink the white step's +1 and
+  // its leak.
+  __m128i v16{}, lb{}, inked{}, white{}, leakWhite{}, t1{}, t2{}, t3{};
   int repLeft = 0;
   for (int n = 0, x = x0; n < count; ++n, x += step) {
     if (repLeft == 0) {
-      v = Load4(px->v);
-      lb = Load4(px->lb);
+      const __m128i v = Load(px->v);
+      v16 = _mm_slli_epi32(v, 16);
+      lb = Load(px->lb);
       inked = _mm_cmpgt_epi32(v, _mm_setzero_si128());
+      white = _mm_andnot_si128(inked, one);
+      leakWhite = _mm_andnot_si128(inked, leakValue);
+      t1 = _mm_and_si128(inked, take1), t2 = _mm_and_si128(inked, take2), t3 = _mm_and_si128(inked, take3);
       px += step;
       repLeft = rep;
     }
@@ -359,30 +372,39 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line
       acc = _mm_setzero_si128();
       accByte = x >> byteShift;
     }
-    const __m128i above = Load4(slot(x, prev));
+    const __m128i above = Load(slot(x, prev));
     const __m128i rest = _mm_add_epi32(
-        _mm_add_epi32(_mm_add_epi32(above, above), _mm_add_epi32(Load4(slot(x - step, prev)), Load4(slot(x + step, prev)))),
-        _mm_add_epi32(Load4(slot(x, prev2)), e2));
-    __m128i E = _mm_add_epi32(_mm_add_epi32(e1, e1), rest);
-    E = _mm_add_epi32(_mm_srai_epi32(E, 3), v);
-    E = _mm_srai_epi32(_mm_slli_epi32(E, 16), 16);  // kept as int16
-    const __m128i t = Load4(threshold + s);
-    E = Choose(_mm_cmplt_epi32(E, lb), _mm_add_epi32(lb, Load4(steps.quarter + s)), E);
+        _mm_add_epi32(_mm_add_epi32(above, above), _mm_add_epi32(Load(slot(x - step, prev)), Load(slot(x + step, prev)))),
+        _mm_add_epi32(Load(slot(x, prev2)), e2));
+    // (sum >> 3) + ink, kept as int16: the low 16 bits of (sum << 13) + (ink << 16), shifted down.
+    const __m128i sum = _mm_add_epi32(_mm_add_epi32(e1, e1), rest);
+    __m128i E = _mm_srai_epi32(_mm_add_epi32(_mm_slli_epi32(sum, 13), v16), 16);
+    const __m128i t = Load(threshold + s);
+    E = Choose(_mm_cmplt_epi32(E, lb), _mm_add_epi32(lb, Load(steps.quarter + s)), E);
     s += 4;
     if (s >= NoiseSteps::kPeriod) s -= NoiseSteps::kPeriod;
     const __m128i hit2 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k2));
-    __m128i level = _mm_and_si128(hit2, one), take = _mm_and_si128(hit2, take1);
-    if constexpr (bits == 2) {
+    __m128i level, take;
+    if constexpr (bits == 1) {
+      level = _mm_and_si128(hit2, one);
+      take = _mm_and_si128(hit2, t1);
+    } else if constexpr (nested) {
       const __m128i hit1 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k1));
       const __m128i hit0 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k0));
-      level = Choose(hit0, three, Choose(hit1, two, level));
-      take = Choose(hit0, take3, Choose(hit1, take2, take));
+      level = _mm_sub_epi32(_mm_setzero_si128(), _mm_add_epi32(_mm_add_epi32(hit2, hit1), hit0));
+      take = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(hit2, t1), _mm_and_si128(hit1, t2)), _mm_and_si128(hit0, t3));
+    } else {
+      const __m128i hit1 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k1));
+      const __m128i hit0 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k0));
+      level = Choose(hit0, three, Choose(hit1, two, _mm_and_si128(hit2, one)));
+      take = Choose(hit0, t3, Choose(hit1, t2, _mm_and_si128(hit2, t1)));
     }
-    const __m128i leak = _mm_and_si128(_mm_cmpgt_epi32(E, _mm_add_epi32(t, k6)), leakValue);
+    const __m128i leak = _mm_and_si128(_mm_cmpgt_epi32(E, _mm_add_epi32(t, k6)), leakWhite);
+    // Inked lanes lose what their level takes, the others gain 1 and leak.
     // E stays within int16: at least the lowest lower bound less a noise
     // quarter less the largest take, and a white step always leaks at the top.
-    E = Choose(inked, _mm_sub_epi32(E, take), _mm_sub_epi32(_mm_add_epi32(E, one), leak));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(slot(x, cur)), _mm_packs_epi32(E, E));
+    E = _mm_sub_epi32(_mm_add_epi32(E, white), _mm_add_epi32(take, leak));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(slot(x, cur)), E);
     e2 = e1;
     e1 = E;
     const int shift = (pixelMask - (x & pixelMask)) * bits;

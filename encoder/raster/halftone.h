@@ -26,8 +26,8 @@ unsigned DiffusionKey(uint16_t bandCode, uint16_t mediaType, int paperSize);
 // One converted source pixel as the diffusion kernels read it: the four ink
 // values and the lowest accumulated error each may keep.
 struct PixelInk {
-  int16_t v[4];
-  int16_t lb[4];
+  int32_t v[4];
+  int32_t lb[4];
 };
 
 class Halftoner {
@@ -56,7 +56,7 @@ class Halftoner {
                    size_t planeStride);
   template <int bits, int firstChannel>
   bool Diffuse(int inkLeft, int inkWidth, bool rightToLeft, uint8_t* line, size_t planeStride);
-  template <int bits>
+  template <int bits, bool nested>
   bool DiffuseVector(int inkLeft, int inkWidth, bool rightToLeft, uint8_t* line, size_t planeStride,
                      unsigned step);
   bool DitherLine(const ColourConverter& cv, const uint8_t* row, int pageRow, int inkLeft,
@@ -65,8 +65,9 @@ class Halftoner {
   MethodRecord method_;
   int outPixels_ = 0;
   // Accumulated errors: per output pixel (two of margin each side) three rows,
-  // each four channels.
-  std::vector<int16_t> errors_;
+  // each four channels. Every value fits 16 bits; they are held in 32 for the
+  // vector kernel.
+  std::vector<int32_t> errors_;
   std::vector<PixelInk> inks_;      // the row being diffused, from its left ink edge
   std::vector<Inks> converted_;
   bool reference_ = false;
