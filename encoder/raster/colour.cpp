@@ -296,6 +296,7 @@ ColourTables SelectTables(const RasterSettings& s, uint16_t bandCode, int family
 void ColourConverter::Init(const ColourTables& tables, const RasterSettings& s, uint16_t code,
                            int family) {
   tetras_ = &Tetras();
+  cache_.assign(size_t(1) << kCacheBits, CacheEntry{0xFFFFFFFF, {}});
   reciprocals_ = Reciprocals().r;
   grid_ = tables.grid;
   grid_.resize(kGridValues);
@@ -378,9 +379,7 @@ Inks ColourConverter::InkValues(uint8_t r, uint8_t g, uint8_t b) const {
   return out;
 }
 
-void ColourConverter::InkRow(const uint8_t* rgb, int count, Inks* out) const {
-  uint32_t cached = 0xFFFFFFFF;
-  Inks v{};
+[[gnu::always_inline]] inline Inks ColourConverter::RowPixel(const uint8_t* rgb) const {
 #if defined(__SSE2__)
   if (!monochrome_ && !blackOnly_) {
     // ConvertPixel with the four channels of the weighted sum side by side:
@@ -388,65 +387,75 @@ void ColourConverter::InkRow(const uint8_t* rgb, int count, Inks* out) const {
     const TetraTable& tt = *tetras_;
     const uint16_t* grid = grid_.data();
     alignas(16) uint32_t lanes[4];
-    for (int i = 0; i < count; ++i, rgb += 3) {
-      const uint32_t key = uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2];
-      if (key != cached) {
-        cached = key;
-        // 254 reads as 255.
-        const unsigned r = rgb[0] + (rgb[0] == 254), g = rgb[1] + (rgb[1] == 254), b = rgb[2] + (rgb[2] == 254);
-        const unsigned dark = 4u * (255u - std::max({r, g, b}));
-        // The tetrahedron: fractions sorted in descending order, each carrying
-        // its axis's step between nodes; tied fractions give zero weights, so
-        // their order does not matter.
-        unsigned f0 = tt.frac[r], f1 = tt.frac[g], f2 = tt.frac[b];
-        unsigned s0 = 4 * 17 * 17, s1 = 4 * 17, s2 = 4;
-        auto order = [](unsigned& fa, unsigned& fb, unsigned& sa, unsigned& sb) {
-          const bool swap = fa < fb;
-          const unsigned f = swap ? fb : fa, s = swap ? sb : sa;
-          fb = swap ? fa : fb, sb = swap ? sa : sb;
-          fa = f, sa = s;
-        };
-        order(f0, f1, s0, s1);
-        order(f1, f2, s1, s2);
-        order(f0, f1, s0, s1);
-        const uint16_t* base = grid + tt.cellOffset[0][r] + tt.cellOffset[1][g] + tt.cellOffset[2][b];
-        auto node = [&](unsigned offset) {
-          return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + offset));
-        };
-        auto weights = [&](unsigned raw) {
-          return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tt.weight4[raw]));
-        };
-        const unsigned r0 = 16 - f0, r1 = f0 - f1, r2 = f1 - f2;
-        const __m128i w01 = _mm_unpacklo_epi64(weights(r0), weights(r1));
-        const __m128i w23 = _mm_unpacklo_epi64(weights(r2), weights(f2));
-        const __m128i n01 = _mm_unpacklo_epi64(node(0), node(s0));
-        const __m128i n23 = _mm_unpacklo_epi64(node(s0 + s1), node(4 * (17 * 17 + 17 + 1)));
-        const uint32_t reciprocal =
-            tt.sumReciprocal[tt.weight4[r0][0] + tt.weight4[r1][0] + tt.weight4[r2][0] + tt.weight4[f2][0] - TetraTable::kMinSum];
-        const __m128i lo01 = _mm_mullo_epi16(n01, w01), hi01 = _mm_mulhi_epu16(n01, w01);
-        const __m128i lo23 = _mm_mullo_epi16(n23, w23), hi23 = _mm_mulhi_epu16(n23, w23);
-        const __m128i acc = _mm_add_epi32(
-            _mm_add_epi32(_mm_unpacklo_epi16(lo01, hi01), _mm_unpackhi_epi16(lo01, hi01)),
-            _mm_add_epi32(_mm_unpacklo_epi16(lo23, hi23), _mm_unpackhi_epi16(lo23, hi23)));
-        const __m128i rc = _mm_shuffle_epi32(_mm_cvtsi32_si128(int(reciprocal)), 0);
-        const __m128i even = _mm_srli_epi64(_mm_mul_epu32(acc, rc), 42);
-        const __m128i odd = _mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(acc, 32), rc), 42);
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_or_si128(even, _mm_slli_epi64(odd, 32)));
-        Inks node4{uint16_t(lanes[0]), uint16_t(lanes[1]), uint16_t(lanes[2]), uint16_t(lanes[3])};
-        if (family1_ && r == g && g == b) {
-          node4.m = node4.y = node4.c;
-          node4.k = std::max(node4.k, node4.c);
-        }
-        v = Corrected(node4, dark);
-      }
-      out[i] = v;
+    // 254 reads as 255.
+    const unsigned r = rgb[0] + (rgb[0] == 254), g = rgb[1] + (rgb[1] == 254), b = rgb[2] + (rgb[2] == 254);
+    const unsigned dark = 4u * (255u - std::max({r, g, b}));
+    // The tetrahedron: fractions sorted in descending order, each carrying
+    // its axis's step between nodes; tied fractions give zero weights, so
+    // their order does not matter.
+    unsigned f0 = tt.frac[r], f1 = tt.frac[g], f2 = tt.frac[b];
+    unsigned s0 = 4 * 17 * 17, s1 = 4 * 17, s2 = 4;
+    auto order = [](unsigned& fa, unsigned& fb, unsigned& sa, unsigned& sb) {
+      const bool swap = fa < fb;
+      const unsigned f = swap ? fb : fa, s = swap ? sb : sa;
+      fb = swap ? fa : fb, sb = swap ? sa : sb;
+      fa = f, sa = s;
+    };
+    order(f0, f1, s0, s1);
+    order(f1, f2, s1, s2);
+    order(f0, f1, s0, s1);
+    const uint16_t* base = grid + tt.cellOffset[0][r] + tt.cellOffset[1][g] + tt.cellOffset[2][b];
+    auto node = [&](unsigned offset) {
+      return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + offset));
+    };
+    auto weights = [&](unsigned raw) {
+      return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tt.weight4[raw]));
+    };
+    const unsigned r0 = 16 - f0, r1 = f0 - f1, r2 = f1 - f2;
+    const __m128i w01 = _mm_unpacklo_epi64(weights(r0), weights(r1));
+    const __m128i w23 = _mm_unpacklo_epi64(weights(r2), weights(f2));
+    const __m128i n01 = _mm_unpacklo_epi64(node(0), node(s0));
+    const __m128i n23 = _mm_unpacklo_epi64(node(s0 + s1), node(4 * (17 * 17 + 17 + 1)));
+    const uint32_t reciprocal =
+        tt.sumReciprocal[tt.weight4[r0][0] + tt.weight4[r1][0] + tt.weight4[r2][0] + tt.weight4[f2][0] - TetraTable::kMinSum];
+    const __m128i lo01 = _mm_mullo_epi16(n01, w01), hi01 = _mm_mulhi_epu16(n01, w01);
+    const __m128i lo23 = _mm_mullo_epi16(n23, w23), hi23 = _mm_mulhi_epu16(n23, w23);
+    const __m128i acc = _mm_add_epi32(
+        _mm_add_epi32(_mm_unpacklo_epi16(lo01, hi01), _mm_unpackhi_epi16(lo01, hi01)),
+        _mm_add_epi32(_mm_unpacklo_epi16(lo23, hi23), _mm_unpackhi_epi16(lo23, hi23)));
+    const __m128i rc = _mm_shuffle_epi32(_mm_cvtsi32_si128(int(reciprocal)), 0);
+    const __m128i even = _mm_srli_epi64(_mm_mul_epu32(acc, rc), 42);
+    const __m128i odd = _mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(acc, 32), rc), 42);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_or_si128(even, _mm_slli_epi64(odd, 32)));
+    Inks node4{uint16_t(lanes[0]), uint16_t(lanes[1]), uint16_t(lanes[2]), uint16_t(lanes[3])};
+    if (family1_ && r == g && g == b) {
+      node4.m = node4.y = node4.c;
+      node4.k = std::max(node4.k, node4.c);
     }
-    return;
+    return Corrected(node4, dark);
   }
 #endif
+  return InkValues(rgb[0], rgb[1], rgb[2]);
+}
+
+void ColourConverter::InkRow(const uint8_t* rgb, int count, Inks* out) const {
+  // A run of one colour is converted once; other colours are looked for in the
+  // converter's cache of recent colours before they are converted.
+  uint32_t cached = 0xFFFFFFFF;
+  Inks v{};
   for (int i = 0; i < count; ++i, rgb += 3) {
     const uint32_t key = uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2];
-    if (key != cached) v = InkValues(rgb[0], rgb[1], rgb[2]), cached = key;
+    if (key != cached) {
+      cached = key;
+      CacheEntry& e = cache_[(key * 0x9E3779B1u) >> (32 - kCacheBits)];
+      if (e.key == key) {
+        v = e.v;
+      } else {
+        v = RowPixel(rgb);
+        e.key = key;
+        e.v = v;
+      }
+    }
     out[i] = v;
   }
 }

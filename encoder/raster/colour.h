@@ -76,6 +76,17 @@ class ColourConverter {
  private:
   // The correction and output curves and the ink limit on a grid result.
   Inks Corrected(Inks grid, unsigned darkness) const;
+  // InkValues of one pixel, by the vector grid lookup where there is one.
+  Inks RowPixel(const uint8_t* rgb) const;
+
+  // Recently converted colours, by a hash of the colour (keys above 0xFFFFFF
+  // mark empty entries).
+  static constexpr unsigned kCacheBits = 17;
+  struct CacheEntry {
+    uint32_t key;
+    Inks v;
+  };
+  mutable std::vector<CacheEntry> cache_;
 
   const TetraTable* tetras_ = nullptr;
   std::vector<uint16_t> grid_;

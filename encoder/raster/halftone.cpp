@@ -203,9 +203,13 @@ bool Halftoner::DiffuseLine(bool blackOnly, int inkLeft, int inkWidth, bool rtl,
     const int16_t* k = method_.k;
     const bool nested = k[0] >= k[1] && k[1] >= k[2];
     if (s < NoiseSteps::kPeriod) {
-      if (method_.bits == 1) return DiffuseVector<1, true>(inkLeft, inkWidth, rtl, line, planeStride, s);
-      return nested ? DiffuseVector<2, true>(inkLeft, inkWidth, rtl, line, planeStride, s)
-                    : DiffuseVector<2, false>(inkLeft, inkWidth, rtl, line, planeStride, s);
+      auto run = [&](auto kernel, auto kernelRtl) {
+        return rtl ? (this->*kernelRtl)(inkLeft, inkWidth, line, planeStride, s)
+                   : (this->*kernel)(inkLeft, inkWidth, line, planeStride, s);
+      };
+      if (method_.bits == 1) return run(&Halftoner::DiffuseVector<1, true, false>, &Halftoner::DiffuseVector<1, true, true>);
+      return nested ? run(&Halftoner::DiffuseVector<2, true, false>, &Halftoner::DiffuseVector<2, true, true>)
+                    : run(&Halftoner::DiffuseVector<2, false, false>, &Halftoner::DiffuseVector<2, false, true>);
     }
   }
 #endif
@@ -309,13 +313,13 @@ inline __m128i Choose(__m128i mask, __m128i a, __m128i b) {  // mask ? a : b
 // The four channels of Diffuse<bits, 0> side by side, one vector lane each;
 // the noise walk comes from the step tables. Same arithmetic, same results.
 // nested: k0 >= k1 >= k2, so the level is the count of thresholds passed.
-template <int bits, bool nested>
-bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line, size_t planeStride,
-                              unsigned s) {
+template <int bits, bool nested, bool rtl>
+bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, uint8_t* line, size_t planeStride, unsigned s) {
   const NoiseSteps& steps = Steps();
   const int rep = method_.replication;
   constexpr int byteShift = bits == 1 ? 3 : 2;
   constexpr int pixelMask = (1 << byteShift) - 1;
+  constexpr int step = rtl ? -1 : 1;
   const int16_t* k = method_.k;
   const int32_t* threshold = steps.threshold[method_.wide ? 1 : 0];
   // E >= t + k  is  E > t + (k - 1).
@@ -326,27 +330,29 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line
   const __m128i take1 = _mm_set1_epi32(k[5]), take2 = _mm_set1_epi32(nested ? k[4] - k[5] : k[4]);
   const __m128i take3 = _mm_set1_epi32(nested ? k[3] - k[4] : k[3]);
   const __m128i one = _mm_set1_epi32(1), two = _mm_set1_epi32(2), three = _mm_set1_epi32(3);
-  const int cur = line_ % 3, prev = (line_ + 2) % 3, prev2 = (line_ + 1) % 3;
-  const int step = rtl ? -1 : 1;
+  const int cur = 4 * int(line_ % 3), prev = 4 * int((line_ + 2) % 3), prev2 = 4 * int((line_ + 1) % 3);
   const int x0 = rtl ? (inkLeft + inkWidth) * rep - 1 : inkLeft * rep;
   const int count = inkWidth * rep;
-  int32_t* errors = errors_.data() + 24;
-  auto slot = [errors](int x, int row) { return errors + 12 * x + 4 * row; };
+  constexpr int pitch = 12 * step;  // from one pixel's values to the next one's
+  int32_t* at = errors_.data() + 24 + 12 * x0;
 
-  // The current row's two previous values stay in registers.
-  __m128i e1 = Load(slot(x0 - step, cur)), e2 = Load(slot(x0 - 2 * step, cur));
+  // The current row's two previous values and the row above around the pixel
+  // stay in registers.
+  __m128i e1 = Load(at - pitch + cur), e2 = Load(at - 2 * pitch + cur);
+  __m128i left = Load(at - pitch + prev), above = Load(at + prev);
   __m128i acc = _mm_setzero_si128();
   uint32_t anyBits = 0;
-  int accByte = x0 >> byteShift;
-  auto store = [&](int at) {
+  auto store = [&](int x) {
     __m128i b = _mm_packs_epi32(acc, acc);
     b = _mm_packus_epi16(b, b);
     const uint32_t w = uint32_t(_mm_cvtsi128_si32(b));
-    line[at] = uint8_t(w);
-    line[planeStride + at] = uint8_t(w >> 8);
-    line[2 * planeStride + at] = uint8_t(w >> 16);
-    line[3 * planeStride + at] = uint8_t(w >> 24);
+    const size_t byte = size_t(x >> byteShift);
+    line[byte] = uint8_t(w);
+    line[planeStride + byte] = uint8_t(w >> 8);
+    line[2 * planeStride + byte] = uint8_t(w >> 16);
+    line[3 * planeStride + byte] = uint8_t(w >> 24);
     anyBits |= w;
+    acc = _mm_setzero_si128();
   };
   const PixelInk* px = inks_.data() + (rtl ? inkWidth - 1 : 0);
   // Per source pixel: the ink (shifted for the 16-bit wrap), its lower bound,
@@ -354,7 +360,8 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line
   // its leak.
   __m128i v16{}, lb{}, inked{}, white{}, leakWhite{}, t1{}, t2{}, t3{};
   int repLeft = 0;
-  for (int n = 0, x = x0; n < count; ++n, x += step) {
+  int x = x0;
+  for (int n = 0; n < count; ++n, x += step, at += pitch) {
     if (repLeft == 0) {
       const __m128i v = Load(px->v);
       v16 = _mm_slli_epi32(v, 16);
@@ -367,15 +374,11 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line
       repLeft = rep;
     }
     --repLeft;
-    if ((x >> byteShift) != accByte) {
-      store(accByte);
-      acc = _mm_setzero_si128();
-      accByte = x >> byteShift;
-    }
-    const __m128i above = Load(slot(x, prev));
-    const __m128i rest = _mm_add_epi32(
-        _mm_add_epi32(_mm_add_epi32(above, above), _mm_add_epi32(Load(slot(x - step, prev)), Load(slot(x + step, prev)))),
-        _mm_add_epi32(Load(slot(x, prev2)), e2));
+    const __m128i right = Load(at + pitch + prev);
+    const __m128i rest = _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(above, above), _mm_add_epi32(left, right)),
+                                       _mm_add_epi32(Load(at + prev2), e2));
+    left = above;
+    above = right;
     // (sum >> 3) + ink, kept as int16: the low 16 bits of (sum << 13) + (ink << 16), shifted down.
     const __m128i sum = _mm_add_epi32(_mm_add_epi32(e1, e1), rest);
     __m128i E = _mm_srai_epi32(_mm_add_epi32(_mm_slli_epi32(sum, 13), v16), 16);
@@ -404,13 +407,29 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, bool rtl, uint8_t* line
     // E stays within int16: at least the lowest lower bound less a noise
     // quarter less the largest take, and a white step always leaks at the top.
     E = _mm_sub_epi32(_mm_add_epi32(E, white), _mm_add_epi32(take, leak));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(slot(x, cur)), E);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at + cur), E);
     e2 = e1;
     e1 = E;
-    const int shift = (pixelMask - (x & pixelMask)) * bits;
-    acc = _mm_or_si128(acc, _mm_sll_epi32(_mm_and_si128(level, inked), _mm_cvtsi32_si128(shift)));
+    // Pixels enter the byte from the side the line is walked from; a byte is
+    // written when its last pixel is in.
+    level = _mm_and_si128(level, inked);
+    if constexpr (rtl) {
+      acc = _mm_or_si128(_mm_srli_epi32(acc, bits), _mm_slli_epi32(level, 8 - bits));
+      if ((x & pixelMask) == 0) store(x);
+    } else {
+      acc = _mm_or_si128(_mm_slli_epi32(acc, bits), level);
+      if ((x & pixelMask) == pixelMask) store(x);
+    }
   }
-  store(accByte);
+  // A byte the ink ends within.
+  const int last = x - step, part = last & pixelMask;
+  if (rtl && part != 0) {
+    acc = _mm_srl_epi32(acc, _mm_cvtsi32_si128(part * bits));
+    store(last);
+  } else if (!rtl && part != pixelMask) {
+    acc = _mm_sll_epi32(acc, _mm_cvtsi32_si128((pixelMask - part) * bits));
+    store(last);
+  }
   p_ = s & 1023;
   q_ = steps.spread[s];
   return anyBits != 0;

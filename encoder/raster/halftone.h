@@ -56,9 +56,8 @@ class Halftoner {
                    size_t planeStride);
   template <int bits, int firstChannel>
   bool Diffuse(int inkLeft, int inkWidth, bool rightToLeft, uint8_t* line, size_t planeStride);
-  template <int bits, bool nested>
-  bool DiffuseVector(int inkLeft, int inkWidth, bool rightToLeft, uint8_t* line, size_t planeStride,
-                     unsigned step);
+  template <int bits, bool nested, bool rightToLeft>
+  bool DiffuseVector(int inkLeft, int inkWidth, uint8_t* line, size_t planeStride, unsigned step);
   bool DitherLine(const ColourConverter& cv, const uint8_t* row, int pageRow, int inkLeft,
                   int inkWidth, uint8_t* line, size_t planeStride);
 

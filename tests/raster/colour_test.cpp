@@ -120,8 +120,9 @@ TEST(ColourConversion, RowConversionMatchesPixelConversion) {
   const int count = int(px.size() / 3);
   auto check = [&](const ColourConverter& cv, const char* what) {
     std::vector<Inks> row(size_t(count) + 1, Inks{0xEEEE, 0xEEEE, 0xEEEE, 0xEEEE});
-    cv.InkRow(px.data(), count, row.data());
+    for (int pass = 0; pass < 2; ++pass)  // the second time round from the cache of recent colours
     for (int i = 0; i < count; ++i) {
+      if (i == 0) cv.InkRow(px.data(), count, row.data());
       const Inks want = cv.InkValues(px[3 * i], px[3 * i + 1], px[3 * i + 2]);
       ASSERT_EQ((std::array{row[i].c, row[i].m, row[i].y, row[i].k}), (std::array{want.c, want.m, want.y, want.k}))
           << what << " pixel " << int(px[3 * i]) << "," << int(px[3 * i + 1]) << "," << int(px[3 * i + 2]);
