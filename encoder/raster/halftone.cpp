@@ -332,7 +332,6 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, uint8_t* line, size_t p
   const __m128i one = _mm_set1_epi32(1), two = _mm_set1_epi32(2), three = _mm_set1_epi32(3);
   const int cur = 4 * int(line_ % 3), prev = 4 * int((line_ + 2) % 3), prev2 = 4 * int((line_ + 1) % 3);
   const int x0 = rtl ? (inkLeft + inkWidth) * rep - 1 : inkLeft * rep;
-  const int count = inkWidth * rep;
   constexpr int pitch = 12 * step;  // from one pixel's values to the next one's
   int32_t* at = errors_.data() + 24 + 12 * x0;
 
@@ -354,71 +353,99 @@ bool Halftoner::DiffuseVector(int inkLeft, int inkWidth, uint8_t* line, size_t p
     anyBits |= w;
     acc = _mm_setzero_si128();
   };
-  const PixelInk* px = inks_.data() + (rtl ? inkWidth - 1 : 0);
-  // Per source pixel: the ink (shifted for the 16-bit wrap), its lower bound,
-  // and what a level takes, or for a lane without ink the white step's +1 and
-  // its leak.
-  __m128i v16{}, lb{}, inked{}, white{}, leakWhite{}, t1{}, t2{}, t3{};
-  int repLeft = 0;
-  int x = x0;
-  for (int n = 0; n < count; ++n, x += step, at += pitch) {
-    if (repLeft == 0) {
-      const __m128i v = Load(px->v);
-      v16 = _mm_slli_epi32(v, 16);
-      lb = Load(px->lb);
-      inked = _mm_cmpgt_epi32(v, _mm_setzero_si128());
-      white = _mm_andnot_si128(inked, one);
-      leakWhite = _mm_andnot_si128(inked, leakValue);
-      t1 = _mm_and_si128(inked, take1), t2 = _mm_and_si128(inked, take2), t3 = _mm_and_si128(inked, take3);
-      px += step;
-      repLeft = rep;
-    }
-    --repLeft;
+  // The quantities of one output pixel that do not depend on its ink: the
+  // neighbours' errors, the threshold and the noise quarter of this step.
+  __m128i t{}, quarter{};
+  auto begin = [&](__m128i v16) {
     const __m128i right = Load(at + pitch + prev);
     const __m128i rest = _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(above, above), _mm_add_epi32(left, right)),
                                        _mm_add_epi32(Load(at + prev2), e2));
     left = above;
     above = right;
-    // (sum >> 3) + ink, kept as int16: the low 16 bits of (sum << 13) + (ink << 16), shifted down.
-    const __m128i sum = _mm_add_epi32(_mm_add_epi32(e1, e1), rest);
-    __m128i E = _mm_srai_epi32(_mm_add_epi32(_mm_slli_epi32(sum, 13), v16), 16);
-    const __m128i t = Load(threshold + s);
-    E = Choose(_mm_cmplt_epi32(E, lb), _mm_add_epi32(lb, Load(steps.quarter + s)), E);
+    t = Load(threshold + s);
+    quarter = Load(steps.quarter + s);
     s += 4;
     if (s >= NoiseSteps::kPeriod) s -= NoiseSteps::kPeriod;
-    const __m128i hit2 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k2));
-    __m128i level, take;
-    if constexpr (bits == 1) {
-      level = _mm_and_si128(hit2, one);
-      take = _mm_and_si128(hit2, t1);
-    } else if constexpr (nested) {
-      const __m128i hit1 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k1));
-      const __m128i hit0 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k0));
-      level = _mm_sub_epi32(_mm_setzero_si128(), _mm_add_epi32(_mm_add_epi32(hit2, hit1), hit0));
-      take = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(hit2, t1), _mm_and_si128(hit1, t2)), _mm_and_si128(hit0, t3));
-    } else {
-      const __m128i hit1 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k1));
-      const __m128i hit0 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k0));
-      level = Choose(hit0, three, Choose(hit1, two, _mm_and_si128(hit2, one)));
-      take = Choose(hit0, t3, Choose(hit1, t2, _mm_and_si128(hit2, t1)));
-    }
-    const __m128i leak = _mm_and_si128(_mm_cmpgt_epi32(E, _mm_add_epi32(t, k6)), leakWhite);
-    // Inked lanes lose what their level takes, the others gain 1 and leak.
-    // E stays within int16: at least the lowest lower bound less a noise
-    // quarter less the largest take, and a white step always leaks at the top.
-    E = _mm_sub_epi32(_mm_add_epi32(E, white), _mm_add_epi32(take, leak));
+    // (sum >> 3) + ink kept as int16, sum = 2 e1 + rest: the low 16 bits of
+    // (sum << 13) + (ink << 16), shifted down; only e1 << 14 waits for the
+    // pixel before.
+    const __m128i early = _mm_add_epi32(_mm_slli_epi32(rest, 13), v16);
+    return _mm_srai_epi32(_mm_add_epi32(_mm_slli_epi32(e1, 14), early), 16);
+  };
+  // Keeps E and puts the pixel's level into its byte.
+  int x = x0;
+  auto end = [&](__m128i E, __m128i level) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at + cur), E);
     e2 = e1;
     e1 = E;
     // Pixels enter the byte from the side the line is walked from; a byte is
     // written when its last pixel is in.
-    level = _mm_and_si128(level, inked);
     if constexpr (rtl) {
       acc = _mm_or_si128(_mm_srli_epi32(acc, bits), _mm_slli_epi32(level, 8 - bits));
       if ((x & pixelMask) == 0) store(x);
     } else {
       acc = _mm_or_si128(_mm_slli_epi32(acc, bits), level);
       if ((x & pixelMask) == pixelMask) store(x);
+    }
+    x += step;
+    at += pitch;
+  };
+
+  const PixelInk* px = inks_.data() + (rtl ? inkWidth - 1 : 0);
+  const __m128i zero = _mm_setzero_si128();
+  auto blank = [&](const PixelInk* p) { return _mm_movemask_epi8(_mm_cmpeq_epi32(Load(p->v), zero)) == 0xFFFF; };
+  const __m128i whiteLb = _mm_set1_epi32(builtin::kLowerBound[0]);
+  for (int i = 0; i < inkWidth;) {
+    // A run of source pixels with ink, or of pixels without (the white between
+    // the glyphs of a text page, where only the white step and its leak remain).
+    const bool white = blank(px);
+    int n = 1;
+    while (i + n < inkWidth && blank(px + n * step) == white) ++n;
+    i += n;
+    if (white) {
+      for (int m = n * rep; m > 0; --m) {
+        __m128i E = begin(zero);
+        E = Choose(_mm_cmplt_epi32(E, whiteLb), _mm_add_epi32(whiteLb, quarter), E);
+        const __m128i leak = _mm_and_si128(_mm_cmpgt_epi32(E, _mm_add_epi32(t, k6)), leakValue);
+        end(_mm_sub_epi32(_mm_add_epi32(E, one), leak), zero);
+      }
+      px += n * step;
+      continue;
+    }
+    for (; n > 0; --n, px += step) {
+      // Per source pixel: the ink (shifted for the 16-bit wrap), its lower
+      // bound, and what a level takes, or for a lane without ink the white
+      // step's +1 and its leak.
+      const __m128i v = Load(px->v);
+      const __m128i v16 = _mm_slli_epi32(v, 16), lb = Load(px->lb);
+      const __m128i inked = _mm_cmpgt_epi32(v, zero);
+      const __m128i gain = _mm_andnot_si128(inked, one), leakWhite = _mm_andnot_si128(inked, leakValue);
+      const __m128i t1 = _mm_and_si128(inked, take1), t2 = _mm_and_si128(inked, take2), t3 = _mm_and_si128(inked, take3);
+      for (int r = 0; r < rep; ++r) {
+        __m128i E = begin(v16);
+        E = Choose(_mm_cmplt_epi32(E, lb), _mm_add_epi32(lb, quarter), E);
+        const __m128i hit2 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k2));
+        __m128i level, take;
+        if constexpr (bits == 1) {
+          level = _mm_and_si128(hit2, one);
+          take = _mm_and_si128(hit2, t1);
+        } else if constexpr (nested) {
+          const __m128i hit1 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k1));
+          const __m128i hit0 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k0));
+          level = _mm_sub_epi32(zero, _mm_add_epi32(_mm_add_epi32(hit2, hit1), hit0));
+          take = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(hit2, t1), _mm_and_si128(hit1, t2)), _mm_and_si128(hit0, t3));
+        } else {
+          const __m128i hit1 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k1));
+          const __m128i hit0 = _mm_cmpgt_epi32(E, _mm_add_epi32(t, k0));
+          level = Choose(hit0, three, Choose(hit1, two, _mm_and_si128(hit2, one)));
+          take = Choose(hit0, t3, Choose(hit1, t2, _mm_and_si128(hit2, t1)));
+        }
+        const __m128i leak = _mm_and_si128(_mm_cmpgt_epi32(E, _mm_add_epi32(t, k6)), leakWhite);
+        // Inked lanes lose what their level takes, the others gain 1 and leak.
+        // E stays within int16: at least the lowest lower bound less a noise
+        // quarter less the largest take, and a white step always leaks at the top.
+        end(_mm_sub_epi32(_mm_add_epi32(E, gain), _mm_add_epi32(take, leak)), _mm_and_si128(level, inked));
+      }
     }
   }
   // A byte the ink ends within.

@@ -129,6 +129,7 @@ TEST(Halftone, VectorKernelMatchesReferenceKernel) {
                         {0x2500, 0, 9}, {0x2500, 2, 9}, {0x2700, 0, 27}, {0x500, 0, 9}};
   const int width = 300;
   const test::Image photo = test::PhotoLike(width, 64), noise = test::Noise(width, 64, 3);
+  const test::Image text = test::TextLike(width, 64);  // ink runs among white
   for (const Case& c : cases) {
     Rig vec(c.code, 2, c.media, c.paper, width), ref(c.code, 2, c.media, c.paper, width);
     ref.ht.UseReferenceKernel(true);
@@ -137,8 +138,8 @@ TEST(Halftone, VectorKernelMatchesReferenceKernel) {
     std::vector<uint8_t> a(lines * 4 * stride), b(a.size());
     std::mt19937 rng(c.code);
     for (int call = 0; call < 120; ++call) {
-      // Photo, noise, solid dark and white rows, each call a different extent.
-      const test::Image& src = call % 3 == 0 ? noise : photo;
+      // Photo, noise, text, solid dark and white rows, each call a different extent.
+      const test::Image& src = call % 3 == 0 ? noise : call % 3 == 1 ? text : photo;
       std::vector<uint8_t> rows(src.Row(call % 60), src.Row(call % 60 + 4));
       if (call % 5 == 4) std::fill(rows.begin(), rows.end(), uint8_t(call % 10 == 4 ? 0 : 255));
       const int left = int(rng() % (width / 2)), w = int(rng() % (width - left + 1));
