@@ -439,25 +439,45 @@ Inks ColourConverter::InkValues(uint8_t r, uint8_t g, uint8_t b) const {
 }
 
 void ColourConverter::InkRow(const uint8_t* rgb, int count, Inks* out) const {
-  // A run of one colour is converted once; other colours are looked for in the
-  // converter's cache of recent colours before they are converted.
-  uint32_t cached = 0xFFFFFFFF;
-  Inks v{};
-  for (int i = 0; i < count; ++i, rgb += 3) {
-    const uint32_t key = uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2];
-    if (key != cached) {
-      cached = key;
-      CacheEntry& e = cache_[(key * 0x9E3779B1u) >> (32 - kCacheBits)];
-      if (e.key == key) {
-        v = e.v;
-      } else {
-        v = RowPixel(rgb);
-        e.key = key;
-        e.v = v;
-      }
+  if (count <= 0) return;
+  // Three passes, so that the first has no branch to guess wrong: every
+  // pixel takes its colour's entry in the cache of recent colours, noting the
+  // ones whose entry holds another colour; those are converted (and cached);
+  // a pixel repeating its left neighbour copies it last.
+  misses_.resize(size_t(count));
+  repeats_.resize(size_t(count));
+  int* misses = misses_.data();
+  int* repeats = repeats_.data();
+  size_t missCount = 0, repeatCount = 0;
+  uint32_t previous = 0xFFFFFFFF;
+  bool missed = false;  // the previous colour's conversion is still to come
+  Inks last{};
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* p = rgb + 3 * size_t(i);
+    const uint32_t key = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    if (key == previous) {
+      if (missed)
+        repeats[repeatCount++] = i;
+      else
+        out[i] = last;
+      continue;
     }
-    out[i] = v;
+    previous = key;
+    const CacheEntry& e = cache_[CacheSlot(key)];
+    out[i] = last = e.v;
+    misses[missCount] = i;
+    missed = e.key != key;
+    missCount += missed;
   }
+  for (size_t m = 0; m < missCount; ++m) {
+    const int i = misses[m];
+    const uint8_t* p = rgb + 3 * size_t(i);
+    const uint32_t key = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    const Inks v = RowPixel(p);
+    out[i] = v;
+    cache_[CacheSlot(key)] = CacheEntry{key, v};
+  }
+  for (size_t r = 0; r < repeatCount; ++r) out[repeats[r]] = out[repeats[r] - 1];
 }
 
 Inks ColourConverter::DitherValues(uint8_t r, uint8_t g, uint8_t b) const {

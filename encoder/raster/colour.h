@@ -86,7 +86,9 @@ class ColourConverter {
     uint32_t key;
     Inks v;
   };
+  static uint32_t CacheSlot(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kCacheBits); }
   mutable std::vector<CacheEntry> cache_;
+  mutable std::vector<int> misses_, repeats_;  // InkRow's lists of pixels
 
   const TetraTable* tetras_ = nullptr;
   std::vector<uint16_t> grid_;
