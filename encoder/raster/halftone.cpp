@@ -108,11 +108,17 @@ void Halftoner::ConvertRow(const ColourConverter& cv, const uint8_t* row, int in
   const Inks* converted = converted_.data();
   cv.InkRow(row + 3 * size_t(inkLeft), inkWidth, converted_.data());
   const int16_t* lower = builtin::kLowerBound;
-  for (int i = 0; i < inkWidth; ++i) {
-    const Inks v = converted[i];
-    PixelInk& p = inks_[size_t(i)];
-    p.v[0] = v.c, p.v[1] = v.m, p.v[2] = v.y, p.v[3] = v.k;
-    for (int c = 0; c < 4; ++c) p.lb[c] = lower[p.v[c]];
+  PixelInk* p = inks_.data();
+  for (int i = 0; i < inkWidth; ++i, ++p) {
+    const uint16_t v[4] = {converted[i].c, converted[i].m, converted[i].y, converted[i].k};
+#if defined(__SSE2__)
+    const __m128i packed = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p->v), _mm_unpacklo_epi16(packed, _mm_setzero_si128()));
+    const __m128i bounds = _mm_setr_epi32(lower[v[0]], lower[v[1]], lower[v[2]], lower[v[3]]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p->lb), bounds);
+#else
+    for (int c = 0; c < 4; ++c) p->v[c] = v[c], p->lb[c] = lower[v[c]];
+#endif
   }
 }
 
