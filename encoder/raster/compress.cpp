@@ -1,17 +1,106 @@
 #include "compress.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qvx::raster {
 namespace {
 
+// The coders decide token by token from per-byte facts (byte is zero, byte
+// equals the next one). Those facts are gathered for the whole row first, 16
+// bytes at a time, into bit maps, so that each run or group end is found with
+// a bit scan instead of a byte loop.
+class RowMap {
+ public:
+  // All bits clear; bits from n on stay clear.
+  explicit RowMap(size_t n) : words_(n / 64 + 1) {
+    if (words_ > inline_.size()) {
+      heap_.resize(words_);
+      w_ = heap_.data();
+    }
+    std::fill(w_, w_ + words_, uint64_t{0});
+  }
+  RowMap(const RowMap&) = delete;
+  RowMap& operator=(const RowMap&) = delete;
+
+  void Set(size_t k) { w_[k >> 6] |= uint64_t{1} << (k & 63); }
+  void Set16(size_t k, unsigned bits) { w_[k >> 6] |= uint64_t(bits) << (k & 63); }  // k % 16 == 0
+  uint64_t Word(size_t index) const { return w_[index]; }
+  size_t Words() const { return words_; }
+
+ private:
+  size_t words_;
+  std::array<uint64_t, 64> inline_;  // rows of up to 4 KB need no allocation
+  std::vector<uint64_t> heap_;
+  uint64_t* w_ = inline_.data();
+};
+
+// First position in [from, limit) whose bit in the map given by word(index) is
+// set; limit when there is none. limit must not pass the row's end.
+template <class WordOf>
+size_t NextSet(WordOf word, size_t from, size_t limit) {
+  if (from >= limit) return limit;
+  size_t base = from & ~size_t{63};
+  uint64_t bits = word(from >> 6) >> (from & 63) << (from & 63);
+  while (bits == 0) {
+    base += 64;
+    if (base >= limit) return limit;
+    bits = word(base >> 6);
+  }
+  return std::min(limit, base + size_t(__builtin_ctzll(bits)));
+}
+
+template <class WordOf>
+size_t NextClear(WordOf word, size_t from, size_t limit) {
+  return NextSet([&](size_t i) { return ~word(i); }, from, limit);
+}
+
+#if defined(__SSE2__)
+inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline unsigned Mask(__m128i m) { return unsigned(_mm_movemask_epi8(m)); }
+#endif
+
+// Bit k: src[k] == src[k + 1].
+void MapEqualNext(const uint8_t* src, size_t n, RowMap& map) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  for (; k + 17 <= n; k += 16) map.Set16(k, Mask(_mm_cmpeq_epi8(Load16(src + k), Load16(src + k + 1))));
+#endif
+  for (; k + 1 < n; ++k)
+    if (src[k] == src[k + 1]) map.Set(k);
+}
+
+// Bit k: src[k] == 0.
+void MapZeros(const uint8_t* src, size_t n, RowMap& map) {
+  size_t k = 0;
+#if defined(__SSE2__)
+  for (; k + 16 <= n; k += 16) map.Set16(k, Mask(_mm_cmpeq_epi8(Load16(src + k), _mm_setzero_si128())));
+#endif
+  for (; k < n; ++k)
+    if (src[k] == 0) map.Set(k);
+}
+
 size_t PackBits(const uint8_t* src, size_t n, uint8_t* dst) {
+  RowMap eq(n);
+  MapEqualNext(src, n, eq);
+  const auto equal = [&](size_t w) { return eq.Word(w); };
+  // Bit j: three equal bytes start at j.
+  const size_t words = eq.Words();
+  const auto triple = [&](size_t w) {
+    const uint64_t next = w + 1 < words ? eq.Word(w + 1) << 63 : 0;
+    return eq.Word(w) & (eq.Word(w) >> 1 | next);
+  };
   uint8_t* out = dst;
   size_t i = 0;
   while (i < n) {
-    size_t run = 1;
-    while (i + run < n && run < 128 && src[i + run] == src[i]) ++run;
+    const size_t limit = std::min(n, i + 128);
+    const size_t run = NextClear(equal, i, limit - 1) - i + 1;
     if (run >= 3) {
       *out++ = static_cast<uint8_t>(257 - run);  // -(run - 1) as a signed byte
       *out++ = src[i];
@@ -19,11 +108,7 @@ size_t PackBits(const uint8_t* src, size_t n, uint8_t* dst) {
       continue;
     }
     // Literal run up to the next three equal bytes.
-    size_t j = i;
-    while (j < n && j - i < 128) {
-      if (j + 2 < n && src[j] == src[j + 1] && src[j] == src[j + 2]) break;
-      ++j;
-    }
+    const size_t j = NextSet(triple, i + 1, limit);
     *out++ = static_cast<uint8_t>(j - i - 1);
     std::memcpy(out, src + i, j - i);
     out += j - i;
@@ -33,26 +118,36 @@ size_t PackBits(const uint8_t* src, size_t n, uint8_t* dst) {
 }
 
 CodedRow ZeroRuns(const uint8_t* src, size_t n, uint8_t* dst) {
+  RowMap zero(n);
+  MapZeros(src, n, zero);
+  const auto isZero = [&](size_t w) { return zero.Word(w); };
+  // A group is up to 31 zeros and then up to 7 non-zero bytes; it ends early
+  // at the row's end or where a zero follows its literals.
   uint8_t* out = dst;
-  unsigned zeros = 0, literals = 0, literalGroups = 0;
-  uint8_t* header = out++;
-  for (size_t i = 0; i < n; ++i) {
-    const uint8_t b = src[i];
-    if (b == 0) {
-      ++zeros;
+  unsigned literalGroups = 0;
+  size_t i = 0;
+  while (i < n) {
+    const size_t z = NextClear(isZero, i, std::min(n, i + 31)) - i;
+    const size_t start = i + z;
+    if (z == 31 || start == n) {
+      *out++ = static_cast<uint8_t>(z);
+      i = start;
+      continue;
+    }
+    const size_t literals = NextSet(isZero, start, std::min(n, start + 7)) - start;
+    *out++ = static_cast<uint8_t>(literals << 5 | z);
+    // Whole words where the source has them: the group's bytes go out first,
+    // the rest is overwritten by what follows (or lies within the worst case).
+    if (start + 8 <= n) {
+      std::memcpy(out, src + start, 8);
     } else {
-      *out++ = b;
-      ++literals;
+      std::memcpy(out, src + start, literals);
     }
-    const bool end = zeros == 31 || literals == 7 || i + 1 == n || (b != 0 && src[i + 1] == 0);
-    if (end) {
-      *header = static_cast<uint8_t>(literals << 5 | zeros);
-      literalGroups += literals != 0;
-      zeros = literals = 0;
-      header = out++;
-    }
+    out += literals;
+    ++literalGroups;
+    i = start + literals;
   }
-  return {static_cast<size_t>(header - dst), literalGroups <= 2};
+  return {static_cast<size_t>(out - dst), literalGroups <= 2};
 }
 
 uint32_t Word(const uint8_t* p) {
@@ -61,20 +156,22 @@ uint32_t Word(const uint8_t* p) {
   return w;
 }
 
-// Bytes between word runs: literal runs, with equal byte pairs as 1-byte repeats.
-uint8_t* WordRunLiterals(const uint8_t* src, size_t n, uint8_t* out) {
-  size_t i = 0;
-  while (i < n) {
-    size_t run = 1;
-    while (i + run < n && run < 32 && src[i + run] == src[i]) ++run;
+// Bytes [i, end) between word runs: literal runs, with equal byte pairs as
+// 1-byte repeats. eq is the row's equal-next map.
+uint8_t* WordRunLiterals(const uint8_t* src, size_t i, size_t end, const RowMap& eq, uint8_t* out) {
+  const auto equal = [&](size_t w) { return eq.Word(w); };
+  while (i < end) {
+    const size_t run = NextClear(equal, i, std::min(end, i + 32) - 1) - i + 1;
     if (run >= 2) {
       *out++ = static_cast<uint8_t>(0x80 | (run - 1) << 2);
       *out++ = src[i];
       i += run;
       continue;
     }
-    size_t j = i + 1;
-    while (j < n && j - i < 128 && !(j + 1 < n && src[j] == src[j + 1])) ++j;
+    // Up to the next equal pair that lies inside the stretch.
+    const size_t limit = std::min(end, i + 128);
+    size_t j = NextSet(equal, i + 1, std::min(limit, end - 1));
+    if (j == end - 1) j = limit;
     *out++ = static_cast<uint8_t>(j - i - 1);
     std::memcpy(out, src + i, j - i);
     out += j - i;
@@ -104,22 +201,48 @@ uint8_t* WordRun(const uint8_t* unit, size_t bytes, uint8_t* out) {
   return out;
 }
 
+// First word position i (a multiple of 4 from `from`) with Word(i) == Word(i + 4)
+// and i + 8 <= n; n when there is none.
+size_t NextWordPair(const uint8_t* src, size_t from, size_t n) {
+  size_t i = from;
+#if defined(__SSE2__)
+  for (; i + 20 <= n; i += 16) {
+    const unsigned m = Mask(_mm_cmpeq_epi32(Load16(src + i), Load16(src + i + 4)));
+    if (m) return i + size_t(__builtin_ctz(m));  // 4 mask bits per word
+  }
+#endif
+  for (; i + 8 <= n; i += 4)
+    if (Word(src + i) == Word(src + i + 4)) return i;
+  return n;
+}
+
+// End of the run of words equal to the one at i, scanning from `from`.
+size_t WordRunEnd(const uint8_t* src, size_t i, size_t from, size_t n) {
+  const uint32_t w = Word(src + i);
+  size_t end = from;
+#if defined(__SSE2__)
+  const __m128i ww = _mm_set1_epi32(int(w));
+  for (; end + 16 <= n; end += 16) {
+    const unsigned m = Mask(_mm_cmpeq_epi32(Load16(src + end), ww)) ^ 0xFFFFu;
+    if (m) return end + size_t(__builtin_ctz(m)) / 4 * 4;
+  }
+#endif
+  while (end + 4 <= n && Word(src + end) == w) end += 4;
+  return end;
+}
+
 size_t WordRuns(const uint8_t* src, size_t n, uint8_t* dst) {
+  RowMap eq(n);
+  MapEqualNext(src, n, eq);
   uint8_t* out = dst;
   size_t literalStart = 0, i = 0;
-  while (i + 8 <= n) {
-    const uint32_t w = Word(src + i);
-    if (Word(src + i + 4) != w) {
-      i += 4;
-      continue;
-    }
-    size_t end = i + 8;
-    while (end + 4 <= n && Word(src + end) == w) end += 4;
-    out = WordRunLiterals(src + literalStart, i - literalStart, out);
+  while ((i = NextWordPair(src, i, n)) < n) {
+    const size_t end = WordRunEnd(src, i, i + 8, n);
+    out = WordRunLiterals(src, literalStart, i, eq, out);
     out = WordRun(src + i, end - i, out);
     i = literalStart = end;
   }
-  out = WordRunLiterals(src + literalStart, n - literalStart, out);
+  out = WordRunLiterals(src, literalStart, n, eq, out);
   return static_cast<size_t>(out - dst);
 }
 
