@@ -5,12 +5,20 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qvx::raster {
 namespace {
 
 constexpr uint8_t kBlankRow = 0x5A;  // Z
 constexpr uint8_t kMask7[2][5] = {{0x84, 0x21, 0x08, 0x42, 0x10}, {0xC0, 0x30, 0x0C, 0x03, 0x00}};
 constexpr size_t kDrainAt = 256 * 1024;
+
+#if defined(__SSE2__)
+inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+#endif
 
 int Replication(uint16_t code) {
   switch (code & 0xFFF) {
@@ -20,19 +28,42 @@ int Replication(uint16_t code) {
   }
 }
 
-// Index one past the last non-zero byte.
-size_t InkEnd(const uint8_t* row, size_t n) {
-  while (n >= 8) {
-    uint64_t w;
-    std::memcpy(&w, row + n - 8, 8);
-    if (w) break;
-    n -= 8;
+// Index of the first byte of p[0, n) other than v; n when there is none.
+size_t FirstOther(const uint8_t* p, size_t n, uint8_t v) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i vv = _mm_set1_epi8(char(v));
+  for (; i + 16 <= n; i += 16) {
+    const unsigned m = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(Load16(p + i), vv))) ^ 0xFFFFu;
+    if (m) return i + size_t(__builtin_ctz(m));
   }
-  while (n > 0 && row[n - 1] == 0) --n;
+#endif
+  while (i < n && p[i] == v) ++i;
+  return i;
+}
+
+// Index one past the last byte of p[0, n) other than v; 0 when there is none.
+size_t EndOfOther(const uint8_t* p, size_t n, uint8_t v) {
+#if defined(__SSE2__)
+  const __m128i vv = _mm_set1_epi8(char(v));
+  for (; n >= 16; n -= 16) {
+    const unsigned m = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(Load16(p + n - 16), vv))) ^ 0xFFFFu;
+    if (m) return n - 16 + size_t(32 - __builtin_clz(m));
+  }
+#endif
+  while (n > 0 && p[n - 1] == v) --n;
   return n;
 }
 
-bool White(const uint8_t* px) { return px[0] == 0xFF && px[1] == 0xFF && px[2] == 0xFF; }
+// dst = src AND mask over n bytes.
+void AndRow(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_and_si128(Load16(src + i), Load16(mask + i)));
+#endif
+  for (; i < n; ++i) dst[i] = src[i] & mask[i];
+}
 
 }  // namespace
 
@@ -100,15 +131,18 @@ int32_t RasterPipeline::ProcessBand(const BandInput& band, ByteSink& out) {
   stride_ = std::max<size_t>(rowBytes_, 8);
 
   // Ink extent: leftmost and rightmost columns holding a non-white pixel.
+  // White is 0xFF in all three bytes, so pixels are found by their bytes:
+  // the first byte other than 0xFF lies in the first non-white pixel.
   int left = width, right = 0;
   for (int r = 0; r < band.rowCount; ++r) {
     const uint8_t* row = band.rows + size_t(r) * band.bytesPerRow;
-    int x = 0;
-    while (x < std::min(left, width) && White(row + 3 * x)) ++x;
+    const int scan = std::max(std::min(left, width), 0);  // columns not yet known to be left of ink
+    const int x = int(FirstOther(row, 3 * size_t(scan), 0xFF) / 3);
     if (x == width) continue;
     left = std::min(left, x);
+    const int low = std::max(right, x + 1);
     int e = width;
-    while (e > std::max(right, x + 1) && White(row + 3 * (e - 1))) --e;
+    if (e > low) e = low + int((EndOfOther(row + 3 * size_t(low), 3 * size_t(width - low), 0xFF) + 2) / 3);
     right = std::max(right, e);
   }
   const bool bandInk = left < right;
@@ -177,15 +211,10 @@ void RasterPipeline::EmitLine(const uint8_t* line, bool ink) {
   const uint8_t* planes[4] = {line, line + stride_, line + 2 * stride_, line + 3 * stride_};
   if (subPasses_ > 1 && ink) {
     masked_.resize(4 * stride_);
+    const uint8_t* mask = SubPassMask();
     for (int c = 0; c < 4; ++c) {
       uint8_t* dst = masked_.data() + c * stride_;
-      if (subPasses_ == 2) {
-        const uint8_t m = multibit_ ? (subPass_ ? 0x33 : 0xCC) : (subPass_ ? 0x55 : 0xAA);
-        for (size_t i = 0; i < rowBytes_; ++i) dst[i] = planes[c][i] & m;
-      } else {
-        const uint8_t* pattern = kMask7[multibit_ ? 1 : 0];
-        for (size_t i = 0; i < rowBytes_; ++i) dst[i] = planes[c][i] & pattern[(subPass_ + i) % 5];
-      }
+      AndRow(dst, planes[c], mask, rowBytes_);
       planes[c] = dst;
     }
   }
@@ -219,6 +248,23 @@ void RasterPipeline::EmitLine(const uint8_t* line, bool ink) {
   }
 }
 
+const uint8_t* RasterPipeline::SubPassMask() {
+  // One mask row per sub-pass, made again only when the row length changes.
+  if (masks_.size() != size_t(subPasses_) * rowBytes_) {
+    masks_.resize(size_t(subPasses_) * rowBytes_);
+    for (int s = 0; s < subPasses_; ++s) {
+      uint8_t* m = masks_.data() + size_t(s) * rowBytes_;
+      if (subPasses_ == 2) {
+        std::fill_n(m, rowBytes_, multibit_ ? (s ? 0x33 : 0xCC) : (s ? 0x55 : 0xAA));
+      } else {
+        const uint8_t* pattern = kMask7[multibit_ ? 1 : 0];
+        for (size_t i = 0; i < rowBytes_; ++i) m[i] = pattern[(s + i) % 5];
+      }
+    }
+  }
+  return masks_.data() + size_t(subPass_) * rowBytes_;
+}
+
 void RasterPipeline::Place(Swath& sw, int slot, const uint8_t* row) {
   if (slot > sw.next) {
     const int gap = slot - sw.next;
@@ -234,7 +280,7 @@ void RasterPipeline::Place(Swath& sw, int slot, const uint8_t* row) {
 }
 
 void RasterPipeline::CodeRow(Swath& sw, const uint8_t* row) {
-  const size_t end = InkEnd(row, rowBytes_);
+  const size_t end = EndOfOther(row, rowBytes_, 0);
   if (end == 0) {
     sw.data.push_back(kBlankRow);
     return;

@@ -71,6 +71,7 @@ class RasterPipeline {
 
   void StartPage();
   void EmitLine(const uint8_t* line, bool ink);
+  const uint8_t* SubPassMask();
   void Place(Swath& sw, int slot, const uint8_t* row);
   void CodeRow(Swath& sw, const uint8_t* row);
   int32_t WriteSwath(int pass, int swathIndex, uint32_t feed, int shiftRows);
@@ -96,6 +97,7 @@ class RasterPipeline {
   std::vector<uint8_t> enhanced_;  // copy of a whole-page band being enhanced
   std::vector<uint8_t> halftoned_;
   std::vector<uint8_t> masked_;
+  std::vector<uint8_t> masks_;  // the horizontal mask row of each sub-pass
   std::vector<uint8_t> coded_;
   std::vector<Swath> swaths_;
   std::vector<uint8_t> pending_;  // command bytes not yet handed to the sink
