@@ -75,28 +75,37 @@ BENCHMARK(BM_Halftone)->Args({0x2300, 2})->Args({0x300, 2})->Args({0x2500, 2})->
 // Plane rows as the coders see them. Kind 0: halftoned-looking sparse dots with
 // runs of zeros; 1: dense multibit dots after a five-phase mask (every fifth
 // byte zero); 2: dense dots after a two-phase mask; 3: text-like, long blank
-// and solid stretches.
-std::vector<uint8_t> CompressRowOfKind(int kind) {
+// and solid stretches. Each variant differs, as the rows of a page do (one row
+// coded again and again would let the branch predictor learn it).
+std::vector<uint8_t> CompressRowOfKind(int kind, uint32_t variant) {
   static const uint8_t kMask7[5] = {0xC0, 0x30, 0x0C, 0x03, 0x00};
   std::vector<uint8_t> row(1206);
+  const uint32_t x0 = variant * 1237;
   for (size_t i = 0; i < row.size(); ++i) {
-    const uint32_t h = test::Hash(uint32_t(i), 9);
+    const uint32_t x = x0 + uint32_t(i);
+    const uint32_t h = test::Hash(x, 9);
     switch (kind) {
-      case 0: row[i] = test::Hash(uint32_t(i), 3) % 5 == 0 ? uint8_t(h) : 0; break;
-      case 1: row[i] = uint8_t(h | 0x55) & kMask7[i % 5]; break;
+      case 0: row[i] = test::Hash(x, 3) % 5 == 0 ? uint8_t(h) : 0; break;
+      case 1: row[i] = uint8_t(h | 0x55) & kMask7[(i + variant) % 5]; break;
       case 2: row[i] = uint8_t(h) & 0xAA; break;
-      default: row[i] = (i / 97) % 3 == 0 ? 0xFF : (i / 97) % 3 == 1 ? 0 : uint8_t(h % 4 == 0 ? h : 0); break;
+      default: row[i] = (x / 97) % 3 == 0 ? 0xFF : (x / 97) % 3 == 1 ? 0 : uint8_t(h % 4 == 0 ? h : 0); break;
     }
   }
   return row;
 }
 
 void BM_Compress(benchmark::State& state) {
-  const std::vector<uint8_t> row = CompressRowOfKind(int(state.range(1)));
-  std::vector<uint8_t> out(MaxCodedSize(row.size()));
+  constexpr uint32_t kVariants = 64;
+  std::vector<std::vector<uint8_t>> rows;
+  for (uint32_t v = 0; v < kVariants; ++v) rows.push_back(CompressRowOfKind(int(state.range(1)), v));
+  std::vector<uint8_t> out(MaxCodedSize(rows[0].size()));
   const auto coding = RowCoding(state.range(0));
-  for (auto _ : state) benchmark::DoNotOptimize(CompressRow(coding, row.data(), row.size(), out.data()));
-  state.SetBytesProcessed(state.iterations() * int64_t(row.size()));
+  uint32_t v = 0;
+  for (auto _ : state) {
+    const std::vector<uint8_t>& row = rows[v++ % kVariants];
+    benchmark::DoNotOptimize(CompressRow(coding, row.data(), row.size(), out.data()));
+  }
+  state.SetBytesProcessed(state.iterations() * int64_t(rows[0].size()));
 }
 BENCHMARK(BM_Compress)->ArgsProduct({{1, 2, 3}, {0, 1, 2, 3}});
 

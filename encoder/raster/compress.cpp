@@ -20,11 +20,11 @@ class RowMap {
  public:
   // All bits clear; bits from n on stay clear.
   explicit RowMap(size_t n) : words_(n / 64 + 1) {
-    if (words_ > inline_.size()) {
-      heap_.resize(words_);
+    if (words_ + 1 > inline_.size()) {
+      heap_.resize(words_ + 1);
       w_ = heap_.data();
     }
-    std::fill(w_, w_ + words_, uint64_t{0});
+    std::fill(w_, w_ + words_ + 1, uint64_t{0});  // one more word for Window
   }
   RowMap(const RowMap&) = delete;
   RowMap& operator=(const RowMap&) = delete;
@@ -32,11 +32,24 @@ class RowMap {
   void Set(size_t k) { w_[k >> 6] |= uint64_t{1} << (k & 63); }
   void Set16(size_t k, unsigned bits) { w_[k >> 6] |= uint64_t(bits) << (k & 63); }  // k % 16 == 0
   uint64_t Word(size_t index) const { return w_[index]; }
+  // Bits k .. k + kWindow - 1 of the map as bits 0 .. kWindow - 1. Bits above
+  // may be map bits or clear, so only a set bit there is certain.
+  static constexpr size_t kWindow = 57;
+  uint64_t Window(size_t k) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t v;
+    std::memcpy(&v, reinterpret_cast<const uint8_t*>(w_) + (k >> 3), 8);
+    return v >> (k & 7);
+#else
+    const unsigned shift = k & 63;
+    return w_[k >> 6] >> shift | (w_[(k >> 6) + 1] << 1) << (63 - shift);
+#endif
+  }
   size_t Words() const { return words_; }
 
  private:
   size_t words_;
-  std::array<uint64_t, 64> inline_;  // rows of up to 4 KB need no allocation
+  std::array<uint64_t, 65> inline_;  // rows of up to 4 KB need no allocation
   std::vector<uint64_t> heap_;
   uint64_t* w_ = inline_.data();
 };
@@ -98,9 +111,13 @@ size_t PackBits(const uint8_t* src, size_t n, uint8_t* dst) {
   };
   uint8_t* out = dst;
   size_t i = 0;
+  constexpr size_t kWindow = RowMap::kWindow;
   while (i < n) {
     const size_t limit = std::min(n, i + 128);
-    const size_t run = NextClear(equal, i, limit - 1) - i + 1;
+    const uint64_t near = eq.Window(i);
+    size_t equalAfter = size_t(__builtin_ctzll(~near | uint64_t{1} << (kWindow - 1)));
+    if (equalAfter == kWindow - 1) equalAfter = NextClear(equal, i + equalAfter, limit - 1) - i;  // long run
+    const size_t run = std::min(equalAfter, limit - 1 - i) + 1;
     if (run >= 3) {
       *out++ = static_cast<uint8_t>(257 - run);  // -(run - 1) as a signed byte
       *out++ = src[i];
@@ -108,7 +125,13 @@ size_t PackBits(const uint8_t* src, size_t n, uint8_t* dst) {
       continue;
     }
     // Literal run up to the next three equal bytes.
-    const size_t j = NextSet(triple, i + 1, limit);
+    const uint64_t triples = (near & near >> 1) >> 1;
+    size_t j;
+    if (triples) {
+      j = std::min(limit, i + 1 + size_t(__builtin_ctzll(triples)));
+    } else {
+      j = i + kWindow - 1 >= limit ? limit : NextSet(triple, i + kWindow - 1, limit);
+    }
     *out++ = static_cast<uint8_t>(j - i - 1);
     std::memcpy(out, src + i, j - i);
     out += j - i;
@@ -117,36 +140,78 @@ size_t PackBits(const uint8_t* src, size_t n, uint8_t* dst) {
   return static_cast<size_t>(out - dst);
 }
 
+constexpr size_t kNoBit = ~size_t{0};
+
+// Positions of the set bits of a bit map given word by word, in order; kNoBit
+// after the last.
+template <class WordOf>
+class SetBits {
+ public:
+  SetBits(WordOf word, size_t words) : word_(word), words_(words), bits_(word(0)) {}
+  size_t Next() {
+    while (bits_ == 0) {
+      if (++index_ >= words_) return kNoBit;
+      bits_ = word_(index_);
+    }
+    const size_t k = index_ * 64 + size_t(__builtin_ctzll(bits_));
+    bits_ &= bits_ - 1;
+    return k;
+  }
+
+ private:
+  WordOf word_;
+  size_t words_, index_ = 0;
+  uint64_t bits_;
+};
+
 CodedRow ZeroRuns(const uint8_t* src, size_t n, uint8_t* dst) {
   RowMap zero(n);
   MapZeros(src, n, zero);
-  const auto isZero = [&](size_t w) { return zero.Word(w); };
+  const size_t words = zero.Words();
+  const uint64_t lastValid = (uint64_t{1} << (n & 63)) - 1;
+  // Bit k: src[k] != 0.
+  const auto ink = [&](size_t w) { return ~zero.Word(w) & (w + 1 < words ? ~uint64_t{0} : lastValid); };
+  // Bit k: a run of non-zero bytes starts at k, or ends with k.
+  const auto starts = [&](size_t w) { return ink(w) & ~(ink(w) << 1 | (w ? ink(w - 1) >> 63 : 0)); };
+  const auto ends = [&](size_t w) { return ink(w) & ~(ink(w) >> 1 | (w + 1 < words ? ink(w + 1) << 63 : 0)); };
+
   // A group is up to 31 zeros and then up to 7 non-zero bytes; it ends early
-  // at the row's end or where a zero follows its literals.
+  // at the row's end or where a zero follows its literals. The row is walked
+  // a zero run and the non-zero run after it at a time: mostly one group.
   uint8_t* out = dst;
-  unsigned literalGroups = 0;
-  size_t i = 0;
-  while (i < n) {
-    const size_t z = NextClear(isZero, i, std::min(n, i + 31)) - i;
-    const size_t start = i + z;
-    if (z == 31 || start == n) {
-      *out++ = static_cast<uint8_t>(z);
-      i = start;
+  size_t literalGroups = 0;
+  size_t p = 0;  // end of the previous non-zero run
+  SetBits runStart(starts, words);
+  SetBits runEnd(ends, words);
+  for (size_t s; (s = runStart.Next()) != kNoBit;) {
+    const size_t e = runEnd.Next() + 1;
+    size_t z = s - p, k = e - s;
+    p = e;
+    if (z < 31 && k <= 7) {
+      *out++ = static_cast<uint8_t>(k << 5 | z);
+      // A whole word where the source has one: bytes past the group are
+      // overwritten by what follows, and stay within the coded size bound.
+      if (s + 8 <= n) {
+        std::memcpy(out, src + s, 8);
+      } else {
+        std::memcpy(out, src + s, k);
+      }
+      out += k;
+      ++literalGroups;
       continue;
     }
-    const size_t literals = NextSet(isZero, start, std::min(n, start + 7)) - start;
-    *out++ = static_cast<uint8_t>(literals << 5 | z);
-    // Whole words where the source has them: the group's bytes go out first,
-    // the rest is overwritten by what follows (or lies within the worst case).
-    if (start + 8 <= n) {
-      std::memcpy(out, src + start, 8);
-    } else {
-      std::memcpy(out, src + start, literals);
+    for (; z >= 31; z -= 31) *out++ = 31;
+    for (size_t at = s; at < e; at += 7, z = 0) {
+      const size_t count = std::min<size_t>(7, e - at);
+      *out++ = static_cast<uint8_t>(count << 5 | z);
+      std::memcpy(out, src + at, count);
+      out += count;
+      ++literalGroups;
     }
-    out += literals;
-    ++literalGroups;
-    i = start + literals;
   }
+  size_t z = n - p;
+  for (; z >= 31; z -= 31) *out++ = 31;
+  if (z) *out++ = static_cast<uint8_t>(z);
   return {static_cast<size_t>(out - dst), literalGroups <= 2};
 }
 
@@ -160,8 +225,11 @@ uint32_t Word(const uint8_t* p) {
 // 1-byte repeats. eq is the row's equal-next map.
 uint8_t* WordRunLiterals(const uint8_t* src, size_t i, size_t end, const RowMap& eq, uint8_t* out) {
   const auto equal = [&](size_t w) { return eq.Word(w); };
+  constexpr size_t kWindow = RowMap::kWindow;
   while (i < end) {
-    const size_t run = NextClear(equal, i, std::min(end, i + 32) - 1) - i + 1;
+    const uint64_t near = eq.Window(i);
+    const size_t equalAfter = size_t(__builtin_ctzll(~near | uint64_t{1} << 32));
+    const size_t run = std::min(equalAfter, std::min(end, i + 32) - 1 - i) + 1;
     if (run >= 2) {
       *out++ = static_cast<uint8_t>(0x80 | (run - 1) << 2);
       *out++ = src[i];
@@ -170,7 +238,14 @@ uint8_t* WordRunLiterals(const uint8_t* src, size_t i, size_t end, const RowMap&
     }
     // Up to the next equal pair that lies inside the stretch.
     const size_t limit = std::min(end, i + 128);
-    size_t j = NextSet(equal, i + 1, std::min(limit, end - 1));
+    const size_t last = std::min(limit, end - 1);
+    const uint64_t pairs = near >> 1;
+    size_t j;
+    if (pairs) {
+      j = std::min(last, i + 1 + size_t(__builtin_ctzll(pairs)));
+    } else {
+      j = i + kWindow >= last ? last : NextSet(equal, i + kWindow, last);
+    }
     if (j == end - 1) j = limit;
     *out++ = static_cast<uint8_t>(j - i - 1);
     std::memcpy(out, src + i, j - i);
