@@ -255,26 +255,6 @@ uint8_t* WordRunLiterals(const uint8_t* src, size_t i, size_t end, const RowMap&
   return out;
 }
 
-uint8_t* WordRun(const uint8_t* unit, size_t bytes, uint8_t* out) {
-  size_t u;
-  uint8_t code;
-  if (unit[0] == unit[1] && unit[0] == unit[2] && unit[0] == unit[3]) {
-    u = bytes > 126 ? 4 : bytes >= 63 ? 2 : 1;
-  } else if (unit[0] == unit[2] && unit[1] == unit[3]) {
-    u = 2;
-  } else {
-    u = 4;
-  }
-  code = u == 1 ? 0 : u == 2 ? 1 : 3;
-  while (bytes > 0) {
-    const size_t count = std::min<size_t>(32, bytes / u);
-    *out++ = static_cast<uint8_t>(0x80 | (count - 1) << 2 | code);
-    std::memcpy(out, unit, u);
-    out += u;
-    bytes -= count * u;
-  }
-  return out;
-}
 
 // First word position i (a multiple of 4 from `from`) with Word(i) == Word(i + 4)
 // and i + 8 <= n; n when there is none.
@@ -314,7 +294,7 @@ size_t WordRuns(const uint8_t* src, size_t n, uint8_t* dst) {
   while ((i = NextWordPair(src, i, n)) < n) {
     const size_t end = WordRunEnd(src, i, i + 8, n);
     out = WordRunLiterals(src, literalStart, i, eq, out);
-    out = WordRun(src + i, end - i, out);
+    out = CodeWordRun(src + i, end - i, out);
     i = literalStart = end;
   }
   out = WordRunLiterals(src, literalStart, n, eq, out);
@@ -322,6 +302,27 @@ size_t WordRuns(const uint8_t* src, size_t n, uint8_t* dst) {
 }
 
 }  // namespace
+
+uint8_t* CodeWordRun(const uint8_t* unit, size_t bytes, uint8_t* out) {
+  size_t u;
+  uint8_t code;
+  if (unit[0] == unit[1] && unit[0] == unit[2] && unit[0] == unit[3]) {
+    u = bytes > 126 ? 4 : bytes >= 63 ? 2 : 1;
+  } else if (unit[0] == unit[2] && unit[1] == unit[3]) {
+    u = 2;
+  } else {
+    u = 4;
+  }
+  code = u == 1 ? 0 : u == 2 ? 1 : 3;
+  while (bytes > 0) {
+    const size_t count = std::min<size_t>(32, bytes / u);
+    *out++ = static_cast<uint8_t>(0x80 | (count - 1) << 2 | code);
+    std::memcpy(out, unit, u);
+    out += u;
+    bytes -= count * u;
+  }
+  return out;
+}
 
 CodedRow CompressRow(RowCoding coding, const uint8_t* src, size_t n, uint8_t* dst) {
   switch (coding) {

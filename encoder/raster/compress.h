@@ -22,6 +22,10 @@ struct CodedRow {
   bool sparse = false;  // zero-run coding only: at most two groups carried literals
 };
 
+// Word-run coding of `bytes` bytes (a multiple of 4) that repeat the 4-byte
+// unit: the tokens of the widest unit size that fits, 32 units at most each.
+uint8_t* CodeWordRun(const uint8_t* unit, size_t bytes, uint8_t* out);
+
 // Compresses n bytes of src into dst, which holds at least MaxCodedSize(n) bytes.
 CodedRow CompressRow(RowCoding coding, const uint8_t* src, size_t n, uint8_t* dst);
 

@@ -93,27 +93,6 @@ uint8_t* WordRunLiterals(const uint8_t* src, size_t n, uint8_t* out) {
   return out;
 }
 
-uint8_t* WordRun(const uint8_t* unit, size_t bytes, uint8_t* out) {
-  size_t u;
-  uint8_t code;
-  if (unit[0] == unit[1] && unit[0] == unit[2] && unit[0] == unit[3]) {
-    u = bytes > 126 ? 4 : bytes >= 63 ? 2 : 1;
-  } else if (unit[0] == unit[2] && unit[1] == unit[3]) {
-    u = 2;
-  } else {
-    u = 4;
-  }
-  code = u == 1 ? 0 : u == 2 ? 1 : 3;
-  while (bytes > 0) {
-    const size_t count = std::min<size_t>(32, bytes / u);
-    *out++ = static_cast<uint8_t>(0x80 | (count - 1) << 2 | code);
-    std::memcpy(out, unit, u);
-    out += u;
-    bytes -= count * u;
-  }
-  return out;
-}
-
 size_t WordRuns(const uint8_t* src, size_t n, uint8_t* dst) {
   uint8_t* out = dst;
   size_t literalStart = 0, i = 0;
@@ -126,7 +105,7 @@ size_t WordRuns(const uint8_t* src, size_t n, uint8_t* dst) {
     size_t end = i + 8;
     while (end + 4 <= n && Word(src + end) == w) end += 4;
     out = WordRunLiterals(src + literalStart, i - literalStart, out);
-    out = WordRun(src + i, end - i, out);
+    out = CodeWordRun(src + i, end - i, out);  // the run tokens were not rewritten
     i = literalStart = end;
   }
   out = WordRunLiterals(src + literalStart, n - literalStart, out);

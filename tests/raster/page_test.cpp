@@ -34,21 +34,7 @@ struct Printed {
 Printed Print(const SettingsRecord& record, const test::Image& page) {
   Printed out;
   Capture capture;
-  QvEncHandle h = nullptr;
-  EXPECT_EQ(QvEncInit(&h, nullptr, Collect, &capture), 0);
-  QvEncPageInfo info{};
-  info.pageWidth = page.width;
-  info.pageHeight = page.height;
-  info.rowBits = page.width * 24;
-  info.pageId = 1;
-  info.documentId = 1;
-  info.rasterFormat = 2;
-  std::strcpy(info.colorSpace, "DeviceRGB");
-  for (int y = 0; y < page.height; y += 100) {
-    info.bandRows = std::min(100, page.height - y);
-    EXPECT_EQ(QvEncPageData(h, &record, sizeof record, &info, page.Row(y)), 0);
-  }
-  EXPECT_EQ(QvEncExit(h), 0);
+  EXPECT_EQ(test::PrintImage(record, page, 100, Collect, &capture), 0);
   out.stream = std::move(capture.bytes);
   const int preset = enc::QualityPreset(record.mediaType, record.qualityCode);
   out.resolution = enc::ResolutionForPreset(preset);

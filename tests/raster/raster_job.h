@@ -10,6 +10,7 @@
 
 #include "pipeline.h"
 #include "print_mode.h"
+#include "qvenc.h"
 #include "settings_record.h"
 
 namespace qvx::raster::test {
@@ -126,6 +127,12 @@ Image PhotoLike(int w, int h);
 Image SmoothFields(int w, int h);
 // Mostly white with lines of dark glyph-like strokes.
 Image TextLike(int w, int h);
+
+// Prints one page image as the rendering filter would: QvEncInit, the page in
+// bands of bandRows rows through QvEncPageData, QvEncExit. The status of the
+// first call that fails, or 0.
+int32_t PrintImage(const SettingsRecord& record, const Image& page, int bandRows, QvEncWriteProc write,
+                   void* context);
 // Horizontal ramps of white to each primary and to black, in bands.
 Image Ramps(int w, int h);
 
