@@ -130,7 +130,8 @@ Image TextLike(int w, int h);
 
 // Prints one page image as the rendering filter would: QvEncInit, the page in
 // bands of bandRows rows through QvEncPageData, QvEncExit. The status of the
-// first call that fails, or 0.
+// first call that fails, or 0. (print_image.cpp, in the programs that link the
+// exports.)
 int32_t PrintImage(const SettingsRecord& record, const Image& page, int bandRows, QvEncWriteProc write,
                    void* context);
 // Horizontal ramps of white to each primary and to black, in bands.
