@@ -4,13 +4,12 @@
 // given, and a refusal always comes with a message that fits its buffer.
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "capabilities.h"
 #include "description_image.h"
+#include "example_description.h"
 #include "platform_fake.h"
 #include "print_query.h"
 #include "printer_data.h"
@@ -18,17 +17,7 @@
 
 namespace {
 
-const qvx::DescriptionImage* Description() {
-  static qvx::DescriptionImagePtr image = [] {
-    std::ifstream file(QVX_SOURCE_DIR "/examples/ppd/qvx07c.ppd", std::ios::binary);
-    std::vector<uint8_t> text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    qvx::DescriptionImagePtr stored = qvx::CompileDescription(qvx::ParseDescriptionBuffer(text), "qvx07c.ppd");
-    if (!stored) __builtin_trap();
-    const auto* bytes = reinterpret_cast<const uint8_t*>(stored.get());
-    return qvx::AdoptImageBytes({bytes, stored->totalSize});
-  }();
-  return image.get();
-}
+const qvx::DescriptionImage* Description() { return qvx::fuzz::ExampleDescription(); }
 
 void Check(bool ok) {
   if (!ok) __builtin_trap();

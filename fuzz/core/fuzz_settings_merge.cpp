@@ -4,30 +4,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "convert.h"
 #include "description_image.h"
+#include "example_description.h"
 #include "platform_fake.h"
 #include "settings_defaults.h"
 #include "settings_merge.h"
 
 namespace {
 
-const qvx::DescriptionImage* Description() {
-  static qvx::DescriptionImagePtr image = [] {
-    std::ifstream file(QVX_SOURCE_DIR "/examples/ppd/qvx07c.ppd", std::ios::binary);
-    std::vector<uint8_t> text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    qvx::DescriptionImagePtr stored = qvx::CompileDescription(qvx::ParseDescriptionBuffer(text), "qvx07c.ppd");
-    if (!stored) __builtin_trap();
-    const auto* bytes = reinterpret_cast<const uint8_t*>(stored.get());
-    return qvx::AdoptImageBytes({bytes, stored->totalSize});
-  }();
-  return image.get();
-}
+const qvx::DescriptionImage* Description() { return qvx::fuzz::ExampleDescription(); }
 
 bool Terminated(const char16_t* text, size_t n) { return std::memchr(text, 0, n * 2) && text[n - 1] == 0; }
 
